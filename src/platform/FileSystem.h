@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+namespace torvanelo {
+
+enum class EntryType { File, Directory, Other };
+
+struct DirectoryEntry {
+    QString name;  // decoded by decodeFileName: every byte of the real name survives
+    EntryType type = EntryType::Other;  // a symbolic link, fifo, socket or device is Other
+};
+
+struct FileInfo {
+    EntryType type = EntryType::Other;
+    qint64 size = 0;
+    QDateTime modified;
+};
+
+enum class Replace { No, Yes };
+
+// The file calls of the engine and of the pair list. Paths are absolute, with
+// '/' between folders; names are decoded as decodeFileName does. Every call
+// reports failure through its result and never throws; nothing is retried.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // Every entry of the folder except "." and "..", in the order the system
+    // returns them; nullopt when the folder cannot be listed.
+    virtual std::optional<std::vector<DirectoryEntry>> list(const QString& folder) const = 0;
+
+    // The "attributes can be read" test: the path names an existing entry
+    // (not following a final symbolic link).
+    virtual bool exists(const QString& path) const = 0;
+    virtual std::optional<FileInfo> info(const QString& path) const = 0;
+
+    // The hidden flag is a persistent mark on the file that leaves its name
+    // alone; a name beginning with '.' is not hidden in this sense.
+    virtual bool isHidden(const QString& path) const = 0;
+    virtual bool setHidden(const QString& path, bool hidden) = 0;
+    // Hidden flag removed; owner read and write permission restored.
+    virtual bool setNormal(const QString& path) = 0;
+
+    virtual bool remove(const QString& path) = 0;
+
+    // Moves a file. Within one file system this is one atomic rename; with
+    // Replace::Yes an existing target is replaced atomically, with
+    // Replace::No the move fails when the target exists. Across file systems
+    // the data and extended attributes are copied to a temporary name in the
+    // target folder, flushed, renamed into place, and only then is the source
+    // deleted. A failed move leaves the source where it was and nothing under
+    // the target name.
+    virtual bool move(const QString& from, const QString& to, Replace replace) = 0;
+
+    // True when no other process has the file open (so nobody is still
+    // writing it). Never blocks.
+    virtual bool isFreeToOpen(const QString& path) = 0;
+
+    // Creates or replaces a small file with the given content, flushed to
+    // disk before the call returns true.
+    virtual bool writeFile(const QString& path, const QByteArray& content) = 0;
+    // Appends bytes to a file, creating it when missing.
+    virtual bool appendToFile(const QString& path, const QByteArray& content) = 0;
+    // Reads a whole file of at most maxSize bytes; nullopt when it cannot be
+    // read or is larger.
+    virtual std::optional<QByteArray> readFile(const QString& path, qint64 maxSize) const = 0;
+};
+
+} // namespace torvanelo

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+namespace torvanelo {
+
+// Event types of LogEvent.
+inline constexpr int EventWarning = 2;
+inline constexpr int EventInformation = 4;
+
+// The service control (MyService): registration of the program as a system
+// service, the service state, and the event log. Results of Install,
+// Uninstall and LogEvent are reported but callers need not examine them.
+class ServiceControl {
+public:
+    virtual ~ServiceControl() = default;
+
+    virtual bool IsInstalled() const = 0;
+    virtual bool IsRunning() const = 0;
+    // This process was started by the service manager; fixed for the run.
+    virtual bool IsStartedAsService() const = 0;
+
+    // 0 automatic, 1 manual, any other value disabled.
+    virtual int StartType() const = 0;
+    virtual void setStartType(int startType) = 0;
+    virtual bool Interactive() const = 0;
+    virtual void setInteractive(bool interactive) = 0;
+
+    virtual bool Install() = 0;
+    virtual bool Uninstall() = 0;
+
+    // eventType: EventInformation or EventWarning.
+    virtual void LogEvent(const QString& text, int eventType) = 0;
+};
+
+} // namespace torvanelo

@@ -1,0 +1,121 @@
+#include "TestFiles.h"
+
+#include "NameCodec.h"
+#include "linux/Xattr.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace torvanelo::test {
+
+namespace {
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+QString buildDir()
+{
+    const QByteArray fromEnvironment = qgetenv("TORVANELO_BUILD_DIR");
+    return fromEnvironment.isEmpty() ? QStringLiteral(TORVANELO_DEFAULT_BUILD_DIR)
+                                     : QString::fromLocal8Bit(fromEnvironment);
+}
+
+QString sourceDir() { return QStringLiteral(TORVANELO_SOURCE_DIR); }
+
+QString rarPath() { return buildDir() + QStringLiteral("/rar"); }
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    const Descriptor fd(::open(encodeFileName(path).constData(),
+                               O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (fd.get() < 0)
+        return false;
+    qsizetype written = 0;
+    while (written < content.size()) {
+        const ssize_t n = ::write(fd.get(), content.constData() + written,
+                                  static_cast<size_t>(content.size() - written));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        written += n;
+    }
+    return true;
+}
+
+std::optional<QByteArray> readFile(const QString& path)
+{
+    const Descriptor fd(::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return std::nullopt;
+    QByteArray content;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return std::nullopt;
+        }
+        if (n == 0)
+            return content;
+        content.append(buffer, n);
+    }
+}
+
+std::optional<Attributes> readAttributes(const QString& path)
+{
+    const Descriptor fd(::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return std::nullopt;
+    const auto list = xattr::readUserAttributes(fd.get(), false);
+    if (!list)
+        return std::nullopt;
+    Attributes attributes;
+    for (const auto& attribute : *list)
+        attributes[attribute.name] = attribute.value;
+    return attributes;
+}
+
+bool writeAttributes(const QString& path, const Attributes& attributes)
+{
+    const Descriptor fd(::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return false;
+    for (const auto& [name, value] : attributes) {
+        if (!xattr::writeAttribute(fd.get(), name, value))
+            return false;
+    }
+    return true;
+}
+
+bool supportsUserAttributes(const QString& folder)
+{
+    const QString probe = folder + QStringLiteral("/.xattr-probe");
+    if (!writeFile(probe, QByteArray()))
+        return false;
+    const bool supported = writeAttributes(probe, {{"user.probe", "1"}});
+    QFile::remove(probe);
+    return supported;
+}
+
+} // namespace torvanelo::test

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <map>
+#include <optional>
+#include <string>
+
+namespace torvanelo::test {
+
+// The build folder (where torvanelo and rar are) and the source folder.
+QString buildDir();
+QString sourceDir();
+QString rarPath();
+
+// Real files for tests, named with decodeFileName-style names so that any
+// byte sequence can be used.
+bool writeFile(const QString& path, const QByteArray& content);
+std::optional<QByteArray> readFile(const QString& path);
+
+// User extended attributes of a file as a sorted map (name -> value); the
+// program's own hidden mark is left out. nullopt when they cannot be read.
+using Attributes = std::map<std::string, std::string>;
+std::optional<Attributes> readAttributes(const QString& path);
+bool writeAttributes(const QString& path, const Attributes& attributes);
+
+// True when the folder's file system takes user extended attributes.
+bool supportsUserAttributes(const QString& folder);
+
+} // namespace torvanelo::test
