@@ -47,7 +47,13 @@ public:
     // Hidden flag removed; owner read and write permission restored.
     virtual bool setNormal(const QString& path) = 0;
 
+    // Removes a file (never a folder).
     virtual bool remove(const QString& path) = 0;
+
+    // Creates a folder only the owner can enter; false when it exists or
+    // cannot be made. removeFolder removes an empty folder only.
+    virtual bool makeFolder(const QString& path) = 0;
+    virtual bool removeFolder(const QString& path) = 0;
 
     // Moves a file. Within one file system this is one atomic rename; with
     // Replace::Yes an existing target is replaced atomically, with
