@@ -1,0 +1,178 @@
+#include "AtomicFile.h"
+
+#include "NameCodec.h"
+
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace torvanelo {
+
+namespace {
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1)
+        : m_fd(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return m_fd; }
+    void reset(int fd = -1) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+    // Closes and reports the result: a delayed write error shows up here.
+    bool close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+bool writeAll(int fd, const QByteArray& content) {
+    qsizetype written = 0;
+    while (written < content.size()) {
+        const ssize_t n = ::write(fd, content.constData() + written,
+                                  static_cast<size_t>(content.size() - written));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        written += n;
+    }
+    return true;
+}
+
+// The bytes of the file that a write must replace: the path itself, or the
+// final target of a symbolic link. Empty when it cannot be worked out (a
+// dangling link, a path that is not a regular file). existing is set when the
+// file is there.
+QByteArray replacementTarget(const QString& path, struct stat& status, bool& existing) {
+    QByteArray target = encodeFileName(path);
+    existing = false;
+    if (::lstat(target.constData(), &status) != 0)
+        return errno == ENOENT ? target : QByteArray();
+    if (S_ISLNK(status.st_mode)) {
+        char* resolved = ::realpath(target.constData(), nullptr);
+        if (resolved == nullptr)
+            return {};
+        target = QByteArray(resolved);
+        std::free(resolved);
+        if (::stat(target.constData(), &status) != 0)
+            return {};
+    }
+    if (!S_ISREG(status.st_mode))
+        return {};
+    existing = true;
+    return target;
+}
+
+// A new file next to the target, named like the program's other temporaries
+// (".torvanelo-<name>-XXXXXX.tmp", within the 255-byte name limit). The
+// returned descriptor is invalid when no file could be created.
+int createTemporary(const QByteArray& target, QByteArray& temporaryPath) {
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : target.left(slash + 1);
+    const QByteArray prefix = (slash < 0 ? QByteArray("./") : folder) + ".torvanelo-"
+                              + target.mid(slash + 1).left(255 - 22) + '-';
+    static constexpr char Letters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    // Another name is tried only when the random one is already taken.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray candidate = prefix;
+        for (int i = 0; i < 6; ++i)
+            candidate.append(Letters[QRandomGenerator::global()->bounded(int(sizeof Letters - 1))]);
+        candidate.append(".tmp");
+        const int fd = ::open(candidate.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            temporaryPath = candidate;
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+    }
+    return -1;
+}
+
+void syncFolderOf(const QByteArray& target) {
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : target.left(slash == 0 ? 1 : slash);
+    const Descriptor fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // The rename has happened either way; some file systems refuse to flush
+    // a folder, which does not undo it.
+    if (fd.get() >= 0)
+        (void)::fsync(fd.get());
+}
+
+} // namespace
+
+WholeFile readWholeFile(const QString& path) {
+    WholeFile result;
+    const Descriptor fd(::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        result.status = errno == ENOENT ? WholeFile::Status::Missing : WholeFile::Status::Failed;
+        return result;
+    }
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        result.status = WholeFile::Status::Failed;
+        return result;
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            result.status = WholeFile::Status::Failed;
+            result.content.clear();
+            return result;
+        }
+        if (n == 0)
+            break;
+        result.content.append(buffer, n);
+    }
+    result.status = WholeFile::Status::Read;
+    return result;
+}
+
+bool writeFileAtomically(const QString& path, const QByteArray& content) {
+    struct stat existingStatus {};
+    bool existing = false;
+    const QByteArray target = replacementTarget(path, existingStatus, existing);
+    if (target.isEmpty())
+        return false;
+
+    QByteArray temporaryPath;
+    Descriptor fd(createTemporary(target, temporaryPath));
+    if (fd.get() < 0)
+        return false;
+    const bool written = writeAll(fd.get(), content)
+                         && (!existing || ::fchmod(fd.get(), existingStatus.st_mode & 07777) == 0)
+                         && ::fsync(fd.get()) == 0 && fd.close()
+                         && ::rename(temporaryPath.constData(), target.constData()) == 0;
+    if (!written) {
+        fd.reset();
+        ::unlink(temporaryPath.constData());
+        return false;
+    }
+    syncFolderOf(target);
+    return true;
+}
+
+bool removeFileIfPresent(const QString& path) {
+    return ::unlink(encodeFileName(path).constData()) == 0 || errno == ENOENT;
+}
+
+} // namespace torvanelo
