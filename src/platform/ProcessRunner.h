@@ -6,15 +6,27 @@
 namespace torvanelo {
 
 struct RunOptions {
-    bool show = false;        // show the program's output live (the archiver console)
-    QString workingFolder;    // empty: the caller's current folder
+    bool show = false;     // show the program's output live (the archiver console)
+    QString workingFolder; // empty: the caller's current folder
 };
 
 struct RunResult {
-    bool started = false;     // false: the program could not be started
-    int exitCode = -1;        // meaningful only when started and it exited normally
-    bool crashed = false;     // ended by a signal
-    QByteArray output;        // standard output and error, when captured
+    bool started = false; // false: the program could not be started
+    int exitCode = -1;    // meaningful only when started and it exited normally
+    bool crashed = false; // ended by a signal
+    QByteArray output;    // standard output and error, when captured
+};
+
+// Receives the live output of a program run with RunOptions::show (the
+// archiver console). begin and end bracket each run that started; output
+// comes in pieces as the program writes them, standard output and error
+// interleaved. exitCode is the program's exit status, or -1 when crashed.
+class ConsoleSink {
+public:
+    virtual ~ConsoleSink() = default;
+    virtual void begin(const QString& commandLine) = 0;
+    virtual void output(const QByteArray& bytes) = 0;
+    virtual void end(int exitCode, bool crashed) = 0;
 };
 
 // Starts programs without a shell. The command line is split into arguments
