@@ -119,7 +119,10 @@ void syncFolderOf(const QByteArray& target) {
 
 WholeFile readWholeFile(const QString& path) {
     WholeFile result;
-    const Descriptor fd(::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: a fifo put in the file's place must not hang the program;
+    // it is refused below as not a regular file.
+    const Descriptor fd(
+        ::open(encodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) {
         result.status = errno == ENOENT ? WholeFile::Status::Missing : WholeFile::Status::Failed;
         return result;
