@@ -77,6 +77,30 @@ std::optional<std::vector<Attribute>> readUserAttributes(int fd, bool includeHid
     return attributes;
 }
 
+std::optional<std::vector<std::string>> listUserAttributeNames(int fd, bool includeHiddenMark)
+{
+    const auto names = listNames(fd);
+    if (!names)
+        return std::nullopt;
+    std::vector<std::string> result;
+    for (size_t start = 0; start < names->size();) {
+        const size_t end = names->find('\0', start);
+        std::string name = names->substr(start, end - start);
+        start = (end == std::string::npos) ? names->size() : end + 1;
+        if (name.compare(0, UserPrefix.size(), UserPrefix) != 0)
+            continue;
+        if (!includeHiddenMark && name == HiddenMarkName)
+            continue;
+        result.push_back(std::move(name));
+    }
+    return result;
+}
+
+std::optional<std::string> readAttribute(int fd, const std::string& name)
+{
+    return readValue(fd, name);
+}
+
 bool writeAttribute(int fd, const std::string& name, const std::string& value)
 {
     return fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) == 0;

@@ -28,6 +28,13 @@ struct Attribute {
 // without extended attribute support gives an empty list.
 std::optional<std::vector<Attribute>> readUserAttributes(int fd, bool includeHiddenMark);
 
+// The names alone, same order and rules as readUserAttributes: for callers
+// that read one value at a time to keep memory bounded.
+std::optional<std::vector<std::string>> listUserAttributeNames(int fd, bool includeHiddenMark);
+// One value; nullopt when it cannot be read (errno tells why; ENODATA when
+// the attribute is absent).
+std::optional<std::string> readAttribute(int fd, const std::string& name);
+
 // Sets one attribute; false on failure (errno tells why).
 bool writeAttribute(int fd, const std::string& name, const std::string& value);
 // Removes one attribute; removing one that is absent succeeds.

@@ -1,0 +1,266 @@
+#include "ArchiveReader.h"
+#include "ArchiveWriter.h"
+#include "Commands.h"
+#include "Names.h"
+#include "PosixFile.h"
+#include "RarError.h"
+#include "linux/Xattr.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <optional>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace torvanelo::rar {
+
+namespace {
+
+std::string quoted(const std::string& name) {
+    return "\"" + name + "\"";
+}
+
+struct Match {
+    std::string name;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    struct timespec mtime {};
+};
+
+bool sameFile(const struct stat& a, dev_t device, ino_t inode) {
+    return a.st_dev == device && a.st_ino == inode;
+}
+
+bool sameContentStamp(const struct stat& a, const Match& match) {
+    return a.st_size == match.size && a.st_mtim.tv_sec == match.mtime.tv_sec
+           && a.st_mtim.tv_nsec == match.mtime.tv_nsec;
+}
+
+// The regular files of the folder whose names match, sorted by name bytes.
+// Symbolic links and other non-regular entries are never taken.
+std::vector<Match> listMatches(int folderFd, const std::string& wildcard,
+                               const std::optional<struct stat>& archive, const NoteSink& note) {
+    const int listFd = ::dup(folderFd);
+    if (listFd < 0)
+        throw RarError(ExitCode::OpenError, systemReason("cannot list the folder", errno));
+    DIR* dir = ::fdopendir(listFd);
+    if (dir == nullptr) {
+        const int error = errno;
+        ::close(listFd);
+        throw RarError(ExitCode::OpenError, systemReason("cannot list the folder", error));
+    }
+    std::vector<Match> matches;
+    int error = 0;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            error = errno;
+            break;
+        }
+        const std::string name = entry->d_name;
+        if (name == "." || name == ".." || !matchesWildcard(wildcard, name))
+            continue;
+        struct stat status {};
+        if (::fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno == ENOENT) // gone meanwhile
+                continue;
+            error = errno;
+            break;
+        }
+        if (archive && sameFile(status, archive->st_dev, archive->st_ino))
+            continue;
+        if (!S_ISREG(status.st_mode)) {
+            note("skipped " + quoted(name) + ": not a regular file");
+            continue;
+        }
+        matches.push_back({name, status.st_dev, status.st_ino, status.st_size, status.st_mtim});
+    }
+    ::closedir(dir);
+    if (error != 0)
+        throw RarError(ExitCode::OpenError, systemReason("cannot list the folder", error));
+    std::sort(matches.begin(), matches.end(),
+              [](const Match& a, const Match& b) { return a.name < b.name; });
+    return matches;
+}
+
+// Copies the members of the existing archive that no new file replaces,
+// checking the CRC32 of every stored byte on the way.
+void carryMembers(ArchiveOutput& output, int archiveFd, const ArchiveIndex& index,
+                  const std::set<std::string>& replaced) {
+    const std::string what = "the existing archive";
+    for (const StoredMember& member : index.members) {
+        if (replaced.count(member.storedName) != 0)
+            continue;
+        output.appendRange(archiveFd, member.blockOffset, member.dataOffset - member.blockOffset,
+                           what);
+        const uint32_t crc = output.appendRange(archiveFd, member.dataOffset, member.size, what);
+        if (member.kind == StoredMember::Kind::File && crc != member.crc)
+            throw RarError(ExitCode::Damaged, "data CRC mismatch in member "
+                                                  + quoted(member.storedName) + " of " + what);
+        for (const StoredStream& stream : member.streams) {
+            output.appendRange(archiveFd, stream.blockOffset,
+                               stream.dataOffset - stream.blockOffset, what);
+            if (output.appendRange(archiveFd, stream.dataOffset, stream.size, what) != stream.crc)
+                throw RarError(ExitCode::Damaged, "data CRC mismatch in stream "
+                                                      + quoted(stream.streamName) + " of member "
+                                                      + quoted(member.storedName) + " of " + what);
+        }
+    }
+}
+
+void addStreams(ArchiveWriter& writer, int fd, const std::string& name, const NoteSink& note) {
+    auto attributes = xattr::listUserAttributeNames(fd, false);
+    if (!attributes)
+        throw RarError(
+            ExitCode::OpenError,
+            systemReason("cannot list the extended attributes of " + quoted(name), errno));
+    // A stable order: the same file always gives the same archive.
+    std::sort(attributes->begin(), attributes->end());
+    for (const std::string& attribute : *attributes) {
+        const auto streamName = streamNameForAttribute(attribute);
+        if (!streamName) {
+            note("skipped extended attribute " + quoted(attribute) + " of " + quoted(name)
+                 + ": no stream name for it");
+            continue;
+        }
+        const auto value = xattr::readAttribute(fd, attribute);
+        if (!value) {
+            if (errno == ENODATA) // removed meanwhile
+                continue;
+            throw RarError(ExitCode::OpenError,
+                           systemReason("cannot read extended attribute " + quoted(attribute)
+                                            + " of " + quoted(name),
+                                        errno));
+        }
+        writer.addStream(*streamName, *value);
+    }
+}
+
+void addFile(ArchiveWriter& writer, int folderFd, const Match& match, bool saveStreams,
+             const NoteSink& note) {
+    const std::string& name = match.name;
+    Fd fd(::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid())
+        throw RarError(ExitCode::OpenError, systemReason("cannot open " + quoted(name), errno));
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0)
+        throw RarError(ExitCode::OpenError, systemReason("cannot examine " + quoted(name), errno));
+    if (!S_ISREG(status.st_mode) || !sameFile(status, match.device, match.inode))
+        throw RarError(ExitCode::OpenError, quoted(name) + " was replaced while being archived");
+
+    FileEntry entry;
+    entry.name = name;
+    entry.size = static_cast<uint64_t>(status.st_size);
+    entry.attributes = WindowsAttribute::Archive;
+    if (xattr::hasHiddenMark(fd.get()))
+        entry.attributes |= WindowsAttribute::Hidden;
+    if ((status.st_mode & 0222) == 0)
+        entry.attributes |= WindowsAttribute::ReadOnly;
+    entry.mtimeSeconds = status.st_mtim.tv_sec;
+    entry.mtimeNanoseconds = static_cast<uint32_t>(status.st_mtim.tv_nsec);
+    writer.addFile(entry, fd.get());
+
+    struct stat after {};
+    if (::fstat(fd.get(), &after) != 0)
+        throw RarError(ExitCode::OpenError, systemReason("cannot examine " + quoted(name), errno));
+    if (after.st_size != status.st_size || after.st_mtim.tv_sec != status.st_mtim.tv_sec
+        || after.st_mtim.tv_nsec != status.st_mtim.tv_nsec)
+        throw RarError(ExitCode::OpenError, quoted(name) + " changed while being archived");
+    if (saveStreams)
+        addStreams(writer, fd.get(), name, note);
+}
+
+// Deletes the archived files that are still the very files archived.
+void deleteArchived(int folderFd, const std::vector<Match>& matches, const NoteSink& note) {
+    std::optional<RarError> failure;
+    for (const Match& match : matches) {
+        struct stat status {};
+        std::string problem;
+        if (::fstatat(folderFd, match.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+            problem = systemReason("cannot examine " + quoted(match.name), errno);
+        else if (!sameFile(status, match.device, match.inode) || !sameContentStamp(status, match))
+            problem = quoted(match.name) + " changed after it was archived; it is kept";
+        else if (::unlinkat(folderFd, match.name.c_str(), 0) != 0)
+            problem = systemReason("cannot delete " + quoted(match.name), errno);
+        if (problem.empty())
+            continue;
+        if (failure)
+            note(problem);
+        else
+            failure.emplace(ExitCode::WriteError, problem);
+    }
+    if (::fsync(folderFd) != 0 && errno != EINVAL && !failure)
+        failure.emplace(ExitCode::WriteError, systemReason("syncing the folder", errno));
+    if (failure)
+        throw *failure;
+}
+
+} // namespace
+
+int addFiles(const AddOptions& options, const NoteSink& note) {
+    const std::string wildcard = lastComponent(options.pattern);
+    if (wildcard.empty())
+        throw RarError(ExitCode::BadCommandLine, "the pattern names no files");
+    if (lastComponent(options.archivePath).empty())
+        throw RarError(ExitCode::BadCommandLine, "the archive path names a folder");
+
+    Fd archive(::open(options.archivePath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    std::optional<struct stat> archiveStatus;
+    if (archive.valid()) {
+        struct stat status {};
+        if (::fstat(archive.get(), &status) != 0)
+            throw RarError(ExitCode::OpenError, systemReason("cannot examine the archive", errno));
+        if (!S_ISREG(status.st_mode))
+            throw RarError(ExitCode::OpenError, "the archive is not a regular file");
+        archiveStatus = status;
+    } else if (errno != ENOENT) {
+        throw RarError(ExitCode::OpenError, systemReason("cannot open the archive", errno));
+    }
+
+    const std::string folder = folderOf(options.pattern);
+    Fd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folderFd.valid())
+        throw RarError(ExitCode::OpenError,
+                       systemReason("cannot open the folder " + quoted(folder), errno));
+    const std::vector<Match> matches = listMatches(folderFd.get(), wildcard, archiveStatus, note);
+    if (matches.empty())
+        throw RarError(ExitCode::NoFilesMatch, "no files match " + quoted(options.pattern));
+    std::set<std::string> newNames;
+    for (const Match& match : matches) {
+        if (match.name.find('\\') != std::string::npos)
+            throw RarError(ExitCode::Unsupported,
+                           "cannot store " + quoted(match.name)
+                               + ": a backslash separates folders in archive member names");
+        newNames.insert(match.name);
+    }
+
+    ArchiveIndex existing;
+    if (archiveStatus)
+        existing = readArchiveIndex(archive.get(), static_cast<uint64_t>(archiveStatus->st_size));
+
+    TemporaryFile temporary(options.archivePath);
+    ArchiveOutput output(temporary.fd(), "the archive");
+    ArchiveWriter writer(output);
+    writer.begin();
+    if (archiveStatus)
+        carryMembers(output, archive.get(), existing, newNames);
+    for (const Match& match : matches)
+        addFile(writer, folderFd.get(), match, options.saveStreams, note);
+    writer.finish();
+
+    TemporaryFile::FinalState state;
+    state.mode = archiveStatus ? (archiveStatus->st_mode & 07777) : (0666 & ~currentUmask());
+    temporary.commit(state);
+    syncFolder(folderOf(options.archivePath));
+
+    if (options.deleteFiles)
+        deleteArchived(folderFd.get(), matches, note);
+    return static_cast<int>(matches.size());
+}
+
+} // namespace torvanelo::rar

@@ -1,0 +1,29 @@
+#pragma once
+
+// The two commands of the archiver. Both throw RarError on failure; notes
+// (members skipped, files not deleted) go to `notes` as they happen.
+
+#include <functional>
+#include <string>
+
+namespace torvanelo::rar {
+
+using NoteSink = std::function<void(const std::string&)>;
+
+struct AddOptions {
+    std::string archivePath;
+    std::string pattern;      // folder + '/' + wildcard, or a bare wildcard
+    bool saveStreams = false; // -os
+    bool deleteFiles = false; // -df
+};
+
+// rar a: writes a new archive (or a new version of an existing one) with
+// every regular file the pattern matches, then, with -df, deletes them.
+// Returns the number of files added.
+int addFiles(const AddOptions& options, const NoteSink& note);
+
+// rar e: extracts every file member into the current folder. Either every
+// member lands under its name or none does. Returns the number extracted.
+int extractArchive(const std::string& archivePath, const NoteSink& note);
+
+} // namespace torvanelo::rar

@@ -1,0 +1,188 @@
+#include "ArchiveReader.h"
+#include "Commands.h"
+#include "DataCopy.h"
+#include "Names.h"
+#include "PosixFile.h"
+#include "RarError.h"
+#include "linux/Xattr.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <memory>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace torvanelo::rar {
+
+namespace {
+
+// The largest value Linux keeps in one extended attribute.
+constexpr uint64_t MaxAttributeValue = 65536;
+constexpr size_t MaxAttributeName = 255;
+
+std::string quoted(const std::string& name) {
+    return "\"" + name + "\"";
+}
+
+struct PlannedStream {
+    std::string attributeName;
+    const StoredStream* stored = nullptr;
+};
+
+struct PlannedMember {
+    std::string fileName;
+    const StoredMember* stored = nullptr;
+    std::vector<PlannedStream> streams;
+};
+
+// Everything that can be decided without writing: names, duplicates,
+// streams that cannot become attributes, files in the way.
+std::vector<PlannedMember> plan(const ArchiveIndex& index, const struct stat& archive,
+                                const NoteSink& note) {
+    std::vector<PlannedMember> planned;
+    std::set<std::string> fileNames;
+    for (const StoredMember& member : index.members) {
+        if (member.kind != StoredMember::Kind::File)
+            continue;
+        const auto fileName = extractionName(member.storedName);
+        if (!fileName)
+            throw RarError(ExitCode::Unsupported,
+                           "member " + quoted(member.storedName) + " has no usable file name");
+        if (!fileNames.insert(*fileName).second)
+            throw RarError(ExitCode::Unsupported,
+                           "two members would extract to " + quoted(*fileName));
+        struct stat existing {};
+        if (::lstat(fileName->c_str(), &existing) == 0) {
+            if (S_ISDIR(existing.st_mode))
+                throw RarError(ExitCode::WriteError,
+                               "cannot replace the folder " + quoted(*fileName) + " by a file");
+            if (existing.st_dev == archive.st_dev && existing.st_ino == archive.st_ino)
+                throw RarError(ExitCode::WriteError, "member " + quoted(member.storedName)
+                                                         + " would replace the archive itself");
+        }
+
+        PlannedMember entry{*fileName, &member, {}};
+        std::set<std::string> attributeNames;
+        for (const StoredStream& stream : member.streams) {
+            const std::string what =
+                "stream " + quoted(stream.streamName) + " of member " + quoted(member.storedName);
+            const auto attribute = attributeNameForStream(stream.streamName);
+            if (!attribute)
+                throw RarError(ExitCode::Damaged, what + " has a broken name");
+            if (*attribute == xattr::HiddenMarkName) {
+                // The hidden state travels as the member's attribute bit.
+                note("ignored " + what + ": it would stand for the hidden attribute");
+                continue;
+            }
+            if (attribute->size() > MaxAttributeName)
+                throw RarError(ExitCode::Unsupported,
+                               what + ": the name is too long for an extended attribute");
+            if (stream.size > MaxAttributeValue)
+                throw RarError(ExitCode::Unsupported,
+                               what + " holds " + std::to_string(stream.size)
+                                   + " bytes; an extended attribute holds at most 64 KiB");
+            if (!attributeNames.insert(*attribute).second)
+                throw RarError(ExitCode::Damaged, what + " appears twice");
+            entry.streams.push_back({*attribute, &stream});
+        }
+        planned.push_back(std::move(entry));
+    }
+    return planned;
+}
+
+void copyData(int archiveFd, const PlannedMember& member, int outFd) {
+    const StoredMember& stored = *member.stored;
+    uint64_t offset = stored.dataOffset;
+    WritebackHint writeback(outFd);
+    const uint32_t crc = copyWithCrc(
+        stored.size,
+        [&](char* buffer, size_t count) {
+            if (preadUpTo(archiveFd, buffer, count, offset, "the archive") != count)
+                throw RarError(ExitCode::Damaged,
+                               "the archive ends inside member " + quoted(stored.storedName));
+            offset += count;
+        },
+        [&](const char* buffer, size_t count) {
+            writeAll(outFd, buffer, count, quoted(member.fileName));
+            writeback.written(count);
+        });
+    if (crc != stored.crc)
+        throw RarError(ExitCode::Damaged,
+                       "data CRC mismatch in member " + quoted(stored.storedName));
+}
+
+void restoreStreams(int archiveFd, const PlannedMember& member, int outFd) {
+    for (const PlannedStream& stream : member.streams) {
+        const StoredStream& stored = *stream.stored;
+        const std::string what = "stream " + quoted(stored.streamName) + " of member "
+                                 + quoted(member.stored->storedName);
+        std::string value(static_cast<size_t>(stored.size), '\0');
+        if (preadUpTo(archiveFd, value.data(), value.size(), stored.dataOffset, "the archive")
+            != value.size())
+            throw RarError(ExitCode::Damaged, "the archive ends inside " + what);
+        if (crc32Of(value) != stored.crc)
+            throw RarError(ExitCode::Damaged, "data CRC mismatch in " + what);
+        if (!xattr::writeAttribute(outFd, stream.attributeName, value))
+            throw RarError(ExitCode::WriteError,
+                           systemReason("the file system refused extended attribute "
+                                            + quoted(stream.attributeName) + " of "
+                                            + quoted(member.fileName),
+                                        errno));
+    }
+}
+
+TemporaryFile::FinalState finalState(const StoredMember& stored, mode_t umask) {
+    TemporaryFile::FinalState state;
+    if (stored.hostOs == HostOs::Windows) {
+        state.hidden = stored.attributes & WindowsAttribute::Hidden;
+        const bool readOnly = stored.attributes & WindowsAttribute::ReadOnly;
+        state.mode = (readOnly ? 0444 : 0666) & ~umask;
+    } else {
+        state.mode = static_cast<mode_t>(stored.attributes & 0777);
+    }
+    if (stored.mtime) {
+        state.mtime = timespec{static_cast<time_t>(stored.mtime->seconds),
+                               static_cast<long>(stored.mtime->nanoseconds)};
+    }
+    return state;
+}
+
+} // namespace
+
+int extractArchive(const std::string& archivePath, const NoteSink& note) {
+    // O_NONBLOCK: a fifo in place of the archive must not block the open.
+    Fd archive(::open(archivePath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!archive.valid())
+        throw RarError(ExitCode::OpenError, systemReason("cannot open the archive", errno));
+    struct stat status {};
+    if (::fstat(archive.get(), &status) != 0)
+        throw RarError(ExitCode::OpenError, systemReason("cannot examine the archive", errno));
+    if (!S_ISREG(status.st_mode))
+        throw RarError(ExitCode::OpenError, "not a regular file");
+
+    const ArchiveIndex index =
+        readArchiveIndex(archive.get(), static_cast<uint64_t>(status.st_size));
+    for (const std::string& text : index.notes)
+        note(text);
+    const std::vector<PlannedMember> members = plan(index, status, note);
+
+    // Every member goes to a temporary file first; only when all of them are
+    // complete and checked are they renamed into place.
+    const mode_t umask = currentUmask();
+    std::vector<std::unique_ptr<TemporaryFile>> written;
+    for (const PlannedMember& member : members) {
+        auto temporary = std::make_unique<TemporaryFile>(member.fileName);
+        copyData(archive.get(), member, temporary->fd());
+        restoreStreams(archive.get(), member, temporary->fd());
+        temporary->close();
+        written.push_back(std::move(temporary));
+    }
+    for (size_t i = 0; i < members.size(); ++i)
+        written[i]->commit(finalState(*members[i].stored, umask));
+    if (!members.empty())
+        syncFolder(".");
+    return static_cast<int>(members.size());
+}
+
+} // namespace torvanelo::rar

@@ -1,0 +1,488 @@
+// `rar e` over archives it did not write: the sample archives of other RAR
+// tools, archives built byte by byte from the published layout, and broken
+// or hostile ones. Every run is the real binary in a real folder.
+
+#include "ArchiverTestSupport.h"
+#include "TestFiles.h"
+#include "TestRegistry.h"
+
+#include <QCryptographicHash>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <zlib.h>
+
+using namespace torvanelo::test;
+using handmade::Member;
+using handmade::Stream;
+
+namespace {
+
+QString samplesDir() {
+    return QStringLiteral("/work/shared/testdata/rar");
+}
+
+QString samplePath(const QString& name) {
+    // The samples live beside the shared format notes, outside the source tree.
+    return samplesDir() + QLatin1Char('/') + name;
+}
+
+mode_t processUmask() {
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+QByteArray fileTimeOf(qint64 seconds) {
+    return handmade::fileTimeRecord(static_cast<uint64_t>(seconds + 11644473600LL) * 10000000ULL);
+}
+
+// An archive folder holding the archive and, below it, the folder `rar e`
+// runs in: whatever lands outside the work folder escaped.
+struct Scene {
+    QTemporaryDir root;
+    QByteArray archive;
+    QByteArray work;
+    QByteArray archiveBytes;
+
+    explicit Scene(const QByteArray& bytes) {
+        archive = QFile::encodeName(root.path()) + "/a.rar";
+        work = QFile::encodeName(root.path()) + "/work";
+        archiveBytes = bytes;
+        writeRaw(archive, bytes);
+        ::mkdir(work.constData(), 0755);
+    }
+    ProcessResult extract() {
+        return runRar({QStringLiteral("e"), QFile::decodeName(archive)}, QFile::decodeName(work));
+    }
+    bool onlyArchiveAndWorkOutside() const {
+        return folderEntries(QFile::encodeName(root.path())) == QList<QByteArray>{"a.rar", "work"};
+    }
+    bool archiveUnchanged() const { return readRaw(archive) == archiveBytes; }
+};
+
+Member textMember(const QByteArray& name, const QByteArray& data) {
+    Member member;
+    member.name = name;
+    member.data = data;
+    member.extra = fileTimeOf(1700000000);
+    return member;
+}
+
+// Two good members, the second with a stream.
+std::vector<Member> goodMembers() {
+    Member second = textMember("second.txt", "second member\n");
+    second.streams.push_back({":note", "stream value"});
+    return {textMember("first.txt", "first member\n"), second};
+}
+
+QByteArray flipBit(QByteArray bytes, qsizetype offset) {
+    bytes[offset] = static_cast<char>(bytes[offset] ^ 0x10);
+    return bytes;
+}
+
+// A file block whose fields are written by hand, with a correct header CRC.
+QByteArray rawFileBlock(const QByteArray& fieldsAfterFlags, const QByteArray& data) {
+    return handmade::block(QByteArray("\x02\x02", 2) + fieldsAfterFlags) + data;
+}
+
+QByteArray withBlocks(const QByteArray& blocks) {
+    return handmade::signature() + handmade::mainHeader() + blocks + handmade::endHeader();
+}
+
+} // namespace
+
+class RarReadTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY2(QFileInfo::exists(rarPath()), qPrintable(rarPath())); }
+
+    // The worked example of the format notes, built from its published
+    // layout, extracts with its stream, time and attributes.
+    void handmadeWorkedExample() {
+        Member demo = textMember("demo.txt", "file data\n");
+        demo.streams.push_back({":demo.stream", "stream data\n"});
+        const QByteArray bytes = handmade::archive({demo});
+        QCOMPARE(bytes,
+                 QByteArray::fromHex(
+                     "52617221 1a070100 c51a3332 03010000 3985b372 2102030b 0a040a20 a1ca36b6"
+                     "00000864 656d6f2e 7478740a 03020000 6dc64717 da016669 6c652064 6174610a"
+                     "685ea335 1f03230e 0c040c00 fd9fdd53 00000353 544d0d07 3a64656d 6f2e7374"
+                     "7265616d 73747265 616d2064 6174610a 1d775651 03050400"));
+        Scene scene(bytes);
+        const ProcessResult result = scene.extract();
+        QVERIFY2(result.finished && result.exitCode == 0, result.err.constData());
+        QCOMPARE(folderEntries(scene.work), QList<QByteArray>{"demo.txt"});
+        const QByteArray path = scene.work + "/demo.txt";
+        QCOMPARE(readRaw(path).value_or(QByteArray()), QByteArray("file data\n"));
+        const std::map<std::string, std::string> expected{{"user.demo.stream", "stream data\n"}};
+        QCOMPARE(allUserAttributes(path), expected);
+        struct stat status {};
+        QCOMPARE(::stat(path.constData(), &status), 0);
+        QCOMPARE(qint64(status.st_mtim.tv_sec), qint64(1700000000));
+        QCOMPARE(status.st_mode & 0777, 0666 & ~processUmask());
+        QVERIFY(scene.archiveUnchanged());
+    }
+
+    // Every sample of the other tools: exact extraction or a clean refusal.
+    void samples_data() {
+        QTest::addColumn<QString>("sample");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("files"); // "name size crc32"
+        const int unsupported = 2;
+        const int damaged = 3;
+        const auto row = [](const char* name, int code, const QStringList& files = {}) {
+            QTest::newRow(name) << QString::fromLatin1(name) << code << files;
+        };
+        const QString hello = QStringLiteral("helloworld.txt 29 95a043b4");
+        row("test_read_format_rar5_stored.rar", 0, {hello});
+        row("test_read_format_rar5_stored_manyfiles.rar", 0,
+            {QStringLiteral("cebula.txt 814 7e5ec49e"), QStringLiteral("make_uue.tcl 405 49478adc"),
+             QStringLiteral("test.bin 1200 7cca70cd")});
+        row("test_read_format_rar5_fileattr.rar", 0,
+            {QStringLiteral("hidden.txt 11 853d846f"), QStringLiteral("readonly.txt 11 9b8edd8b"),
+             QStringLiteral("ro_hidden.txt 11 1d109f2e"),
+             QStringLiteral("system.txt 11 28d28c2d")});
+        row("test_read_format_rar5_owner.rar", 0,
+            {QStringLiteral("nobody.txt 5 accdc166"), QStringLiteral("numeric.txt 5 22db207a"),
+             QStringLiteral("root.txt 5 7d931721")});
+        row("test_read_format_rar5_hardlink.rar", 0, {QStringLiteral("file.txt 5 7d931721")});
+        row("test_read_format_rar5_symlink.rar", 0, {QStringLiteral("file.txt 5 7d931721")});
+        row("test_read_format_rar5_unicode.rar", 0,
+            {QStringLiteral("\U0001F44B\U0001F30E.txt 13 ebe6c6e6")});
+        row("test_read_format_rar5_zip_in_rar.rar", 0,
+            {QStringLiteral("inner.zip 165 8571e12e"),
+             QStringLiteral("real_after.txt 21 f64da62e")});
+        row("test_read_format_rar5_skip_block_extra_bytes.rar", 0, {hello});
+        row("test_read_format_rar5_main_block_extra_bytes.rar", 0, {hello});
+        row("test_read_format_rar5_unsupported_exfld.rar", 0,
+            {QStringLiteral("file.txt 48 b4eb162e")});
+        row("test_read_format_rar5_compressed.rar", unsupported);
+        row("test_read_format_rar5_multiple_files.rar", unsupported);
+        row("test_read_format_rar5_multiple_files_solid.rar", unsupported);
+        row("test_read_format_rar5_solid.rar", unsupported);
+        row("test_read_format_rar5_win32.rar", unsupported);
+        row("test_read_format_rar5_blake2.rar", unsupported);
+        row("test_read_format_rar5_extra_field_version.rar", unsupported);
+        row("test_read_format_rar5_arm.rar", unsupported);
+        row("test_read_format_rar5_encrypted.rar", unsupported);
+        row("test_read_format_rar5_encrypted_filenames.rar", unsupported);
+        row("test_read_format_rar5_invalid_hash_valid_htime_exfld.rar", unsupported);
+        row("test_read_format_rar5_only_crypt_exfld.rar", unsupported);
+        row("test_read_format_rar5_owner_name_toolong.rar", damaged);
+        row("test_read_format_rar5_dirdata.rar", damaged);
+        row("test_read_format_rar5_bytes_remaining_underflow.rar", unsupported);
+        row("test_read_format_rar5_block_size_is_too_small.rar", damaged);
+        row("test_read_format_rar5_multiarchive_solid.part01.rar", unsupported);
+        row("test_read_format_rar5_multiarchive_solid.part02.rar", unsupported);
+        row("test_read_format_rar5_multiarchive_solid.part03.rar", unsupported);
+        row("test_read_format_rar5_multiarchive_solid.part04.rar", unsupported);
+        row("test_read_format_rar.rar", unsupported);
+        row("test_read_format_rar_windows.rar", unsupported);
+        row("test_read_format_rar_subblock.rar", unsupported);
+        row("test_read_format_rar_unicode.rar", unsupported);
+        row("test_read_format_rar_compress_normal.rar", unsupported);
+        row("test_read_format_rar_noeof.rar", unsupported);
+        row("test_read_format_rar_invalid1.rar", unsupported);
+    }
+    void samples() {
+        QFETCH(QString, sample);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, files);
+        const QString path = samplePath(sample);
+        if (!QFileInfo::exists(path))
+            QSKIP(qPrintable(QStringLiteral("sample archives not found in ") + samplesDir()));
+        const QByteArray before = readRaw(QFile::encodeName(path)).value_or(QByteArray());
+        QTemporaryDir work;
+        const ProcessResult result = runRar({QStringLiteral("e"), path}, work.path());
+        QVERIFY2(result.finished, "rar hung or crashed");
+        QVERIFY2(result.exitCode == exitCode, result.err.constData());
+        if (exitCode != 0) {
+            // One line naming the archive and the reason.
+            QCOMPARE(result.err.count('\n'), 1);
+            QVERIFY(result.err.contains(QFile::encodeName(path)));
+        }
+        QStringList found;
+        for (const QByteArray& name : folderEntries(QFile::encodeName(work.path()))) {
+            const QByteArray content =
+                readRaw(QFile::encodeName(work.path()) + '/' + name).value_or(QByteArray());
+            const auto crc = ::crc32(0, reinterpret_cast<const Bytef*>(content.constData()),
+                                     static_cast<uInt>(content.size()));
+            found << QStringLiteral("%1 %2 %3")
+                         .arg(QString::fromUtf8(name))
+                         .arg(content.size())
+                         .arg(crc, 8, 16, QLatin1Char('0'));
+        }
+        QCOMPARE(found, files);
+        QCOMPARE(readRaw(QFile::encodeName(path)).value_or(QByteArray()), before);
+    }
+
+    // What the samples say about attributes and times comes through.
+    void sampleAttributes() {
+        if (!QFileInfo::exists(samplePath(QStringLiteral("test_read_format_rar5_fileattr.rar"))))
+            QSKIP("sample archives not found");
+        QTemporaryDir work;
+        const QByteArray dir = QFile::encodeName(work.path());
+        QCOMPARE(runRar({QStringLiteral("e"),
+                         samplePath(QStringLiteral("test_read_format_rar5_fileattr.rar"))},
+                        work.path())
+                     .exitCode,
+                 0);
+        QCOMPARE(runRar({QStringLiteral("e"),
+                         samplePath(QStringLiteral("test_read_format_rar5_stored_manyfiles.rar"))},
+                        work.path())
+                     .exitCode,
+                 0);
+        QCOMPARE(runRar({QStringLiteral("e"),
+                         samplePath(QStringLiteral("test_read_format_rar5_stored.rar"))},
+                        work.path())
+                     .exitCode,
+                 0);
+        const mode_t mask = processUmask();
+        const struct {
+            const char* name;
+            mode_t mode;
+            bool hidden;
+        } expected[] = {
+            {"readonly.txt", mode_t(0444 & ~mask), false},
+            {"hidden.txt", mode_t(0666 & ~mask), true},
+            {"system.txt", mode_t(0666 & ~mask), false},
+            {"ro_hidden.txt", mode_t(0444 & ~mask), true},
+            {"make_uue.tcl", 0755, false}, // Unix-host members keep their mode
+            {"cebula.txt", 0644, false},
+        };
+        for (const auto& file : expected) {
+            const QByteArray path = dir + '/' + file.name;
+            struct stat status {};
+            QCOMPARE(::stat(path.constData(), &status), 0);
+            QCOMPARE(status.st_mode & 07777, file.mode);
+            QCOMPARE(allUserAttributes(path).count("user.torvanelo.hidden") == 1, file.hidden);
+        }
+        // Unix seconds + nanoseconds of the time record.
+        struct stat status {};
+        QCOMPARE(::stat((dir + "/helloworld.txt").constData(), &status), 0);
+        QCOMPARE(qint64(status.st_mtim.tv_sec), qint64(0x5BAB0E7E));
+        QCOMPARE(qint64(status.st_mtim.tv_nsec), qint64(0x1A0EE956));
+    }
+
+    // Broken and hostile archives: the expected exit status, the files the
+    // work folder holds afterwards, nothing outside it, the archive intact.
+    void badInput_data() {
+        QTest::addColumn<QByteArray>("archive");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QList<QByteArray>>("files");
+        const int unsupported = 2;
+        const int damaged = 3;
+        const QByteArray good = handmade::archive(goodMembers());
+        const QList<QByteArray> none;
+        const QList<QByteArray> both{"first.txt", "second.txt"};
+        QTest::newRow("good") << good << 0 << both;
+
+        const qsizetype firstData = good.indexOf("first member");
+        const qsizetype streamData = good.indexOf("stream value");
+        const qsizetype endHeader = good.size() - 8;
+        for (const qsizetype length :
+             {qsizetype(0), qsizetype(4), qsizetype(8), qsizetype(12), qsizetype(17), qsizetype(30),
+              firstData + 3, streamData, endHeader, good.size() - 1}) {
+            QTest::addRow("truncated to %lld bytes", qlonglong(length))
+                << good.left(length) << damaged << none;
+        }
+        QTest::newRow("bit flipped in a file header") << flipBit(good, 30) << damaged << none;
+        QTest::newRow("bit flipped in file data")
+            << flipBit(good, firstData + 2) << damaged << none;
+        QTest::newRow("bit flipped in stream data") << flipBit(good, streamData) << damaged << none;
+        QTest::newRow("bit flipped in the main header") << flipBit(good, 13) << damaged << none;
+        QTest::newRow("trailing bytes after the end ignored") << good + "junk" << 0 << both;
+
+        // Header size 0x1FFFFF with a CRC that matches it: it points past the end.
+        QByteArray pastEnd = QByteArray::fromHex("ffff7f") + QByteArray("\x02\x02", 2);
+        pastEnd = handmade::uint32le(handmade::crc(pastEnd)) + pastEnd;
+        QTest::newRow("header size pointing past the end")
+            << withBlocks(pastEnd) << damaged << none;
+        QByteArray sizeZero = QByteArray::fromHex("00");
+        QTest::newRow("header size 0")
+            << withBlocks(handmade::uint32le(handmade::crc(sizeZero)) + sizeZero) << damaged
+            << none;
+        QByteArray fourByteSize =
+            QByteArray::fromHex("85808000") + QByteArray("\x02\x02\x00\x00\x00", 5);
+        QTest::newRow("header size in 4 bytes")
+            << withBlocks(handmade::uint32le(handmade::crc(fourByteSize)) + fourByteSize) << damaged
+            << none;
+        // Data size written in eleven bytes: "80" x 10 then "00".
+        const QByteArray elevenBytes = QByteArray(10, '\x80') + QByteArray(1, '\0');
+        QTest::newRow("vint longer than ten bytes") << withBlocks(rawFileBlock(
+            elevenBytes + QByteArray::fromHex("04002000000000000001") + "x", QByteArray()))
+                                                    << damaged << none;
+        QTest::newRow("ten-byte padded vint accepted")
+            << withBlocks(rawFileBlock(QByteArray(9, '\x80') + QByteArray(1, '\0')
+                                           + QByteArray::fromHex("04002000000000000001") + "x",
+                                       QByteArray()))
+            << 0 << QList<QByteArray>{"x"};
+
+        QTest::newRow("not RAR at all")
+            << QByteArray("PK\x03\x04 this is no rar archive") << damaged << none;
+        QTest::newRow("RAR 4 signature")
+            << QByteArray("Rar!\x1A\x07\x00\xCF\x90\x73\x00\x00", 12) << unsupported << none;
+        QTest::newRow("no end header") << good.left(endHeader) << damaged << none;
+        QTest::newRow("no main header")
+            << handmade::signature() + handmade::fileBlock(textMember("a", "b"))
+                   + handmade::endHeader()
+            << damaged << none;
+
+        const auto named = [&](const QByteArray& name) {
+            return handmade::archive({textMember(name, "named\n")});
+        };
+        QTest::newRow("member ../x") << named("../x") << 0 << QList<QByteArray>{"x"};
+        QTest::newRow("member /etc/x") << named("/etc/x") << 0 << QList<QByteArray>{"x"};
+        QTest::newRow("member a/b") << named("a/b") << 0 << QList<QByteArray>{"b"};
+        QTest::newRow("member ..\\x") << named("..\\x") << 0 << QList<QByteArray>{"x"};
+        QTest::newRow("member with empty name") << named("") << damaged << none;
+        QTest::newRow("member ..") << named("..") << unsupported << none;
+        QTest::newRow("member a/..") << named("a/..") << unsupported << none;
+        QTest::newRow("member .") << named(".") << unsupported << none;
+        QTest::newRow("member with NUL") << named(QByteArray("a\0b", 3)) << unsupported << none;
+        QTest::newRow("member named 64 KiB long")
+            << named(QByteArray(65536, 'n')) << unsupported << none;
+        QTest::newRow("two members of the same name")
+            << handmade::archive({textMember("same", "1"), textMember("same", "2")}) << unsupported
+            << none;
+        QTest::newRow("two members that extract to the same name")
+            << handmade::archive({textMember("a/same", "1"), textMember("b/same", "2")})
+            << unsupported << none;
+
+        Member compressed = textMember("packed", "not really packed");
+        compressed.compression = 1 << 7;
+        QTest::newRow("compressed member")
+            << handmade::archive({textMember("first", "1"), compressed}) << unsupported << none;
+        Member encrypted = textMember("secret", "data");
+        encrypted.extra += handmade::vint(3) + handmade::vint(1) + QByteArray("\x00\x00", 2);
+        QTest::newRow("encrypted member") << handmade::archive({encrypted}) << unsupported << none;
+        Member noCrc = textMember("unchecked", "data");
+        noCrc.fileFlags = 0;
+        QTest::newRow("member without CRC32") << handmade::archive({noCrc}) << unsupported << none;
+        Member directoryWithData = textMember("dir", "data");
+        directoryWithData.fileFlags = 0x05;
+        QTest::newRow("directory with data")
+            << handmade::archive({directoryWithData}) << damaged << none;
+        Member directory = textMember("dir", QByteArray());
+        directory.fileFlags = 0x05;
+        QTest::newRow("directory skipped")
+            << handmade::archive({directory, textMember("f", "1")}) << 0 << QList<QByteArray>{"f"};
+        Member link = textMember("link", QByteArray());
+        // Redirection record: hard link (4), no flags, target "f".
+        link.extra += handmade::vint(5) + handmade::vint(5) + handmade::vint(4) + handmade::vint(0)
+                      + handmade::vint(1) + "f";
+        QTest::newRow("link skipped")
+            << handmade::archive({link, textMember("f", "1")}) << 0 << QList<QByteArray>{"f"};
+
+        QTest::newRow("solid archive")
+            << handmade::signature() + handmade::block(QByteArray("\x01\x00\x04", 3))
+                   + handmade::fileBlock(textMember("a", "b")) + handmade::endHeader()
+            << unsupported << none;
+        QTest::newRow("volume archive")
+            << handmade::signature() + handmade::block(QByteArray("\x01\x00\x01", 3))
+                   + handmade::fileBlock(textMember("a", "b")) + handmade::endHeader()
+            << unsupported << none;
+        QTest::newRow("encrypted headers")
+            << handmade::signature() + handmade::block(QByteArray("\x04\x00\x00", 3)) << unsupported
+            << none;
+        QTest::newRow("unknown block type")
+            << withBlocks(handmade::block(QByteArray("\x10\x00", 2))) << unsupported << none;
+        QTest::newRow("unknown block type marked skippable") << withBlocks(
+            handmade::block(QByteArray("\x10\x04", 2)) + handmade::fileBlock(textMember("f", "1")))
+                                                             << 0 << QList<QByteArray>{"f"};
+
+        const auto withStream = [](const QByteArray& name, const QByteArray& value) {
+            Member member = textMember("f", "1");
+            member.streams.push_back({name, value});
+            return handmade::archive({member});
+        };
+        QTest::newRow("stream name without colon") << withStream("name", "v") << damaged << none;
+        QTest::newRow("stream name only a colon") << withStream(":", "v") << damaged << none;
+        QTest::newRow("stream larger than 64 KiB")
+            << withStream(":big", QByteArray(65537, 'v')) << unsupported << none;
+        QTest::newRow("stream standing for the hidden mark ignored")
+            << withStream(":torvanelo.hidden", "1") << 0 << QList<QByteArray>{"f"};
+        Member twice = textMember("f", "1");
+        twice.streams = {{":s", "1"}, {":s", "2"}};
+        QTest::newRow("same stream twice") << handmade::archive({twice}) << damaged << none;
+        QTest::newRow("stream without a file ignored") << withBlocks(
+            handmade::streamBlock({":s", "v"}) + handmade::fileBlock(textMember("f", "1")))
+                                                       << 0 << QList<QByteArray>{"f"};
+    }
+    void badInput() {
+        QFETCH(QByteArray, archive);
+        QFETCH(int, exitCode);
+        QFETCH(QList<QByteArray>, files);
+        Scene scene(archive);
+        const ProcessResult result = scene.extract();
+        QVERIFY2(result.finished, "rar hung or crashed");
+        QVERIFY2(result.exitCode == exitCode, result.err.constData());
+        if (exitCode != 0) {
+            QCOMPARE(result.err.count('\n'), 1);
+            QVERIFY(result.err.startsWith("rar: " + scene.archive + ": "));
+        }
+        QCOMPARE(folderEntries(scene.work), files);
+        QVERIFY(scene.onlyArchiveAndWorkOutside());
+        QVERIFY(scene.archiveUnchanged());
+        QVERIFY(!QFileInfo::exists(QStringLiteral("/etc/x")));
+    }
+
+    // A hidden-mark stream does not set the mark: the attribute bit decides.
+    void hiddenMarkComesOnlyFromTheAttribute() {
+        Member member = textMember("f", "1");
+        member.streams.push_back({":torvanelo.hidden", "1"});
+        Scene scene(handmade::archive({member}));
+        const ProcessResult result = scene.extract();
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY(result.err.contains("note"));
+        QVERIFY(allUserAttributes(scene.work + "/f").empty());
+    }
+
+    // The third member is damaged: nothing of the archive lands, and a file
+    // already there under the first member's name keeps its content.
+    void damagedMemberExtractsNothing() {
+        Member third = textMember("third.txt", "third member\n");
+        third.crcOverride = 0x12345678;
+        std::vector<Member> members = goodMembers();
+        members.push_back(third);
+        Scene scene(handmade::archive(members));
+        QVERIFY(writeRaw(scene.work + "/first.txt", "older content"));
+        const ProcessResult result = scene.extract();
+        QCOMPARE(result.exitCode, 3);
+        QVERIFY(result.err.contains("third.txt"));
+        QCOMPARE(folderEntries(scene.work), QList<QByteArray>{"first.txt"});
+        QCOMPARE(readRaw(scene.work + "/first.txt").value_or(QByteArray()),
+                 QByteArray("older content"));
+    }
+
+    // A member that would land on the archive itself is refused.
+    void memberCannotReplaceTheArchive() {
+        QTemporaryDir dir;
+        const QByteArray archive = QFile::encodeName(dir.path()) + "/a.rar";
+        const QByteArray bytes = handmade::archive({textMember("a.rar", "payload")});
+        QVERIFY(writeRaw(archive, bytes));
+        const ProcessResult result =
+            runRar({QStringLiteral("e"), QStringLiteral("a.rar")}, dir.path());
+        QCOMPARE(result.exitCode, 5);
+        QCOMPARE(readRaw(archive).value_or(QByteArray()), bytes);
+        QCOMPARE(folderEntries(QFile::encodeName(dir.path())), QList<QByteArray>{"a.rar"});
+    }
+
+    // Unix-host members (archives of RAR for Unix) keep their permission bits.
+    void unixHostMode() {
+        Member member = textMember("script", "#!/bin/sh\n");
+        member.hostOs = 1;
+        member.attributes = 0100750;
+        Scene scene(handmade::archive({member}));
+        QCOMPARE(scene.extract().exitCode, 0);
+        struct stat status {};
+        QCOMPARE(::stat((scene.work + "/script").constData(), &status), 0);
+        QCOMPARE(status.st_mode & 07777, mode_t(0750));
+    }
+};
+
+TORVANELO_TEST(RarReadTest);
+#include "RarReadTest.moc"
