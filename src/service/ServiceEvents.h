@@ -20,8 +20,9 @@ class ServiceControl;
 //   ServicePaused    SIGTSTP ("systemctl kill --kill-whom=main -s TSTP"); it
 //                    no longer suspends the process, the program only logs it
 //   ServiceContinued SIGCONT
-//   UserLoggedOff    logind's SessionRemoved on the given bus; absent, without
-//                    a word, when the bus cannot be reached
+//   UserLoggedOff    logind's SessionRemoved on the given bus (any session
+//                    of the machine that ends); absent, without a word, when
+//                    the bus cannot be reached
 //   ServiceStarted   sent by reportStarted(), when start-up finds the program
 //                    started by the unit
 //
@@ -39,7 +40,8 @@ class ServiceControl;
 // process), which is no "continued".
 //
 // One instance catches the signals at a time; the previous handlers come back
-// when it is destroyed.
+// when it is destroyed. Make it when the program runs as the service: while it
+// lives, a terminal's Ctrl+Z no longer suspends the program.
 class ServiceEvents final : public QObject {
     Q_OBJECT
 

@@ -177,7 +177,8 @@ bool SystemdServiceControl::Install() {
     const QString unit = QStringLiteral(" ") + ServiceUnitName;
     if (!systemctl(scope, QStringLiteral("daemon-reload"))) {
         // No service manager to take the unit: a fresh file is taken back so
-        // that the program does not report a service that cannot run.
+        // that the program does not report a service that cannot run. Should
+        // even that fail, IsInstalled reports the unit that stayed.
         if (!existed)
             QFile::remove(path);
         return false;

@@ -197,19 +197,6 @@ private slots:
         QCOMPARE(recorder.seen, QStringList{QStringLiteral("stopped")});
     }
 
-    void signalsArrivingTogetherKeepTheirOrder() {
-        ServiceEvents events(unreachableBus(), nullptr);
-        EventRecorder recorder;
-        recorder.watch(events);
-        QCOMPARE(::raise(SIGTSTP), 0);
-        QCOMPARE(::raise(SIGCONT), 0);
-        QCOMPARE(::raise(SIGTSTP), 0);
-        QCOMPARE(::raise(SIGTERM), 0);
-        QTRY_COMPARE(recorder.seen.size(), 4);
-        QCOMPARE(recorder.seen, QStringList({QStringLiteral("paused"), QStringLiteral("continued"),
-                                             QStringLiteral("paused"), QStringLiteral("stopped")}));
-    }
-
     void aReceiverTurningTheEventLoopSeesEachSignalOnce() {
         // The pass's wait turns the event loop from inside a receiver.
         ServiceEvents events(unreachableBus(), nullptr);

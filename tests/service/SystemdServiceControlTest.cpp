@@ -471,14 +471,6 @@ private slots:
         QVERIFY(f.commands().isEmpty());
     }
 
-    void installedUnitDecidesInteractive() {
-        Fixture f;
-        QVERIFY(f.place(f.systemUnit()));
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        control.setInteractive(true);
-        QCOMPARE(control.Interactive(), false);
-    }
-
     void aLinkedUnitCountsAsInstalled() {
         Fixture f;
         QVERIFY(QDir().mkpath(f.setup.systemUnitFolder));
