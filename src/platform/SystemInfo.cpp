@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSysInfo>
 
+#include <algorithm>
 #include <pwd.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -34,8 +35,8 @@ QString unquoted(const QByteArray& value) {
 int leadingNumber(const QByteArray& text, qsizetype& i) {
     int value = 0;
     bool digits = false;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9' && value < 100000) {
-        value = value * 10 + (text[i] - '0');
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') {
+        value = std::min(value * 10 + (text[i] - '0'), 999999);
         digits = true;
         ++i;
     }
