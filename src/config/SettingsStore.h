@@ -47,6 +47,9 @@ public:
     bool setShowFolderFiles(bool on);
     bool setAutoStart(bool on);
     bool setStopAfterFirstPass(bool on);
+    // StopAfterFirstPass for the rest of this run only; the key keeps its
+    // value (a key press on the start splash cancels the end of this run).
+    void overrideStopAfterFirstPass(bool on) { m_settings.StopAfterFirstPass = on; }
     bool setWarnOnScreen(bool on);
     bool setWarnBeep(bool on);
     bool setWarnNetSend(bool on);

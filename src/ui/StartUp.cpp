@@ -1,0 +1,132 @@
+#include "StartUp.h"
+
+#include "FolderPairList.h"
+#include "ProcessRunner.h"
+#include "ProcessingController.h"
+#include "ServiceControl.h"
+#include "SettingsStore.h"
+#include "Texts.h"
+#include "UserPrompts.h"
+#include "WindowTexts.h"
+#include "frmKelvadon.h"
+
+#include <QApplication>
+
+namespace torvanelo {
+
+StartUp::StartUp(SettingsStore& store, frmKelvadon& window, ProcessingController& controller,
+                 StartUpServices services)
+    : m_store(store)
+    , m_window(window)
+    , m_controller(controller)
+    , m_services(std::move(services)) {}
+
+bool StartUp::run() {
+    // The title, and the product name under the mode picture.
+    QString title = productTitle();
+    m_window.setTitleText(title, true);
+
+    // The language comes first: the refusal below speaks it.
+    m_store.readLanguage();
+    const int language = m_store.settings().Language;
+    if (m_services.acquireSingleInstance && !m_services.acquireSingleInstance()) {
+        m_services.prompts.message(nullptr, UserPrompts::Icon::Warning, UserPrompts::Buttons::Ok,
+                                   ProductName, alreadyRunningText(language));
+        m_window.exitProgram(1);
+        return false;
+    }
+
+    const MachineNames& machine = m_services.machine;
+    if (!machine.host.trimmed().isEmpty())
+        title += QStringLiteral("   ") + machine.host.trimmed();
+    if (!machine.user.trimmed().isEmpty())
+        title += QStringLiteral("; ") + machine.user.trimmed();
+    if (!machine.system.isEmpty())
+        title += QStringLiteral("; ") + machine.system;
+    m_window.setTitleText(title, false);
+
+    if (!settleServiceMode())
+        return false;
+
+    m_store.readRemaining();
+    m_window.showSettingsMarks();
+    m_window.addTrayIcon();
+    m_window.updateCountdownRange();
+    // ProcessingStopped holds from the controller's construction.
+    m_window.setControlEnabled(WindowControl::mnuService, true);
+    m_window.ApplyLanguage();
+
+    // Only whether the archiver can be started counts, not what it answers.
+    m_archiverPresent = m_services.runner.RunAndWait(QStringLiteral("rar -?"), RunOptions{});
+    if (!m_archiverPresent) {
+        m_services.prompts.message(&m_window, UserPrompts::Icon::Error, UserPrompts::Buttons::Ok,
+                                   archiverMissingTitle(),
+                                   archiverMissingText(m_store.settings().Language));
+        m_window.disableStart();
+    }
+
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const PairFileFault fault = m_window.LoadFolderPairs();
+    QApplication::restoreOverrideCursor();
+    if (fault != PairFileFault::None) {
+        m_window.endOnPairFileFault(fault);
+        return false;
+    }
+
+    automaticStart();
+    return !m_window.exitRequested();
+}
+
+bool StartUp::settleServiceMode() {
+    ServiceControl& service = m_services.service;
+    const bool installed = service.IsInstalled();
+    if (installed && service.IsStartedAsService()) {
+        m_serviceMode = true;
+        m_window.setControlEnabled(WindowControl::mnuQuitter, false);
+        m_window.setModeDisplay(ProgramMode::Service);
+        return true;
+    }
+    if (installed) {
+        const int language = m_store.settings().Language;
+        const auto answer = m_services.prompts.message(nullptr, UserPrompts::Icon::Question,
+                                                       UserPrompts::Buttons::YesNo, ProductName,
+                                                       serviceInstalledQuestion(language));
+        if (answer != UserPrompts::Answer::Yes) {
+            m_window.exitProgram(0);
+            return false;
+        }
+        if (!service.Uninstall()) {
+            // The service may still run on the same folders: two copies
+            // must never work side by side, so this one gives way.
+            m_services.prompts.message(nullptr, UserPrompts::Icon::Error, UserPrompts::Buttons::Ok,
+                                       ProductName, serviceNotRemovedText(language));
+            m_window.exitProgram(1);
+            return false;
+        }
+        service.LogEvent(serviceRemovedText(language), EventInformation);
+        m_store.setAutoStart(false);
+    }
+    m_window.setModeDisplay(ProgramMode::Application);
+    return true;
+}
+
+void StartUp::automaticStart() {
+    const Settings& settings = m_store.settings();
+    if (settings.AutoStart && m_archiverPresent) {
+        m_window.minimizeToTray();
+        if (settings.StopAfterFirstPass) {
+            m_window.showStartSplash();
+            m_controller.YieldToUser();
+        }
+        m_controller.cmdMiroir_Click();
+    } else if (m_serviceMode) {
+        // The service starts its passes whatever the check found: it has no
+        // window on which the user could start them later.
+        m_window.minimizeToTray();
+        m_controller.cmdMiroir_Click();
+    } else {
+        m_window.show();
+    }
+}
+
+} // namespace torvanelo
