@@ -181,12 +181,6 @@ private slots:
         QCOMPARE(readAttributes(path), std::optional(Attributes{{"user.stream", "value"}}));
     }
 
-    void aNameWithADotIsNotHidden() {
-        const QString path = pathOf(QStringLiteral(".profile"));
-        QVERIFY(writeFile(path, "x"));
-        QVERIFY(!m_fs.isHidden(path));
-    }
-
     void onlyRegularFilesCarryTheMark_data() {
         QTest::addColumn<QString>("name");
         QTest::newRow("folder") << QStringLiteral("folder");

@@ -319,7 +319,7 @@ bool fillTemporary(int source, const struct stat& sourceStatus,
 // only then delete the source.
 bool moveAcrossFileSystems(const QByteArray& from, const QByteArray& to, Replace replace) {
     const auto [targetFolder, targetName] = splitPath(to);
-    const auto [sourceFolder, sourceName] = splitPath(from);
+    const QByteArray sourceFolder = splitPath(from).first;
     if (targetName.isEmpty() || targetName == "." || targetName == "..") {
         errno = EINVAL;
         return false;
