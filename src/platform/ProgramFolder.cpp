@@ -34,8 +34,8 @@ QString programFolder() {
     if (home.isEmpty())
         return executableFolder();
     QString folder = decodeFileName(home);
-    // A relative name is taken from where the program was started, once
-    // and for all: the program never looks into its current folder later.
+    // A relative name counts from the current folder, which the program
+    // never changes after its start.
     if (!folder.startsWith(u'/'))
         folder = currentFolder() + u'/' + folder;
     return withoutTrailingSlash(folder);

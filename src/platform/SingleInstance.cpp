@@ -6,15 +6,21 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <unistd.h>
+
 namespace torvanelo {
 
 namespace {
 
 // The user's runtime folder: private to the user and emptied at logout.
+// A system service has none; root's lock then goes to /run, where no other
+// user can put a file of that name in its way (as anyone could in /tmp).
 QString lockFolder() {
     const QString runtime = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
     if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
         return runtime;
+    if (::geteuid() == 0 && QFileInfo(QStringLiteral("/run")).isDir())
+        return QStringLiteral("/run");
     return QDir::tempPath();
 }
 

@@ -178,7 +178,7 @@ private slots:
         QVERIFY(mine.acquire());
     }
 
-    void withoutRuntimeFolderTheTemporaryFolderServes() {
+    void withoutRuntimeFolderAnotherFolderServes() {
         const EnvironmentOverride gone("XDG_RUNTIME_DIR", QByteArray("/nonexistent/runtime"));
         const QString executable = m_runtime->path() + QStringLiteral("/torvanelo");
         SingleInstance first(executable);
