@@ -46,7 +46,9 @@ void FileProcessor::ScanFolder(const PairPaths& paths, bool compressMode) {
     if (!entries)
         return;
     for (const DirectoryEntry& entry : *entries) {
-        if (!entry.name.isEmpty() && entry.type == EntryType::File) {
+        if (entry.type == EntryType::Directory && entry.name.startsWith(WorkFolderStart)) {
+            removeStaleWorkFolder(paths, entry.name);
+        } else if (!entry.name.isEmpty() && entry.type == EntryType::File) {
             const QString path = paths.SourcePrefix + entry.name;
             if (m_files.isHidden(path)) {
                 handleHiddenEntry(paths, entry.name);
@@ -103,16 +105,28 @@ void FileProcessor::recoverDataFile(const PairPaths& paths, const QString& baseN
         }
     }
     if (name) {
-        const QString given = giveBackName(paths.SourcePrefix, dataPath, *name);
-        if (!given.isEmpty()) {
-            m_files.setHidden(given, false);
-            m_files.remove(namePath);
-        }
+        restoreOwnName(paths.SourcePrefix, dataPath, namePath, *name);
         return;
     }
     // Without a usable name file the name is lost; the data stays, visible
     // under B.rr, and is handled as an ordinary file from the next pass on.
     m_files.setHidden(dataPath, false);
+}
+
+bool FileProcessor::restoreOwnName(const QString& folderPrefix, const QString& dataPath,
+                                   const QString& namePath, const QString& name) {
+    const QString given = giveBackName(folderPrefix, dataPath, name);
+    if (given.isEmpty())
+        return false;
+    // A hidden file under its own name would be taken for someone else's and
+    // never handled again: back to the data file name, which the next scan
+    // recovers.
+    if (!m_files.setHidden(given, false)) {
+        m_files.move(given, dataPath, Replace::No);
+        return false;
+    }
+    m_files.remove(namePath);
+    return true;
 }
 
 QString FileProcessor::giveBackName(const QString& folderPrefix, const QString& dataPath,
@@ -179,14 +193,8 @@ bool FileProcessor::CompressFile(const PairPaths& paths, const QString& name) {
         m_files.remove(namePath);
         return false;
     }
-    const auto giveBack = [&] {
-        const QString given = giveBackName(paths.SourcePrefix, dataPath, name);
-        if (given.isEmpty())
-            return false; // the next scan recovers the hidden data file
-        m_files.setHidden(given, false);
-        m_files.remove(namePath);
-        return true;
-    };
+    // When this fails, the next scan recovers the hidden data file.
+    const auto giveBack = [&] { restoreOwnName(paths.SourcePrefix, dataPath, namePath, name); };
     if (!m_files.setHidden(dataPath, true)) {
         giveBack();
         return false;
@@ -297,6 +305,24 @@ bool FileProcessor::deliverExtracted(const PairPaths& paths, const QString& work
     ++m_counts.FilesUncompressed;
     journalFile(QStringLiteral("Unrar"), archivePath, to);
     return true;
+}
+
+void FileProcessor::removeStaleWorkFolder(const PairPaths& paths, const QString& folderName) {
+    // While its archive is there, the next unpacking of it clears the folder.
+    const QString base = folderName.mid(WorkFolderStart.size());
+    if (m_files.exists(paths.SourcePrefix + base + ArchiveExtension))
+        return;
+    const QString workFolder = paths.SourcePrefix + folderName;
+    const auto entries = m_files.list(workFolder);
+    if (!entries)
+        return;
+    // A data file there with its archive gone is the only copy left: kept.
+    for (const DirectoryEntry& entry : *entries) {
+        if (entry.type != EntryType::File
+            || entry.name.endsWith(DataExtension, Qt::CaseInsensitive))
+            return;
+    }
+    clearWorkFolder(workFolder);
 }
 
 bool FileProcessor::clearWorkFolder(const QString& workFolder) {

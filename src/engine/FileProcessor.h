@@ -40,7 +40,9 @@ public:
                   YieldFunction yieldToUser);
 
     // Walks a snapshot of the source folder. Folders, symbolic links and
-    // other special entries are never touched; hidden entries are recovered
+    // other special entries are never touched, except a work folder of an
+    // unpacking that was interrupted after delivery, which is removed once
+    // its archive is gone and it holds no data file; hidden entries are recovered
     // (see above) and neither handed on nor counted; a file still held open
     // elsewhere waits for a later pass; every other file is handed to
     // CompressFile or UncompressFile and counted as handled. Yields after
@@ -65,10 +67,13 @@ public:
 private:
     void handleHiddenEntry(const PairPaths& paths, const QString& name);
     void recoverDataFile(const PairPaths& paths, const QString& baseName);
+    bool restoreOwnName(const QString& folderPrefix, const QString& dataPath,
+                        const QString& namePath, const QString& name);
     QString giveBackName(const QString& folderPrefix, const QString& dataPath, const QString& name);
     std::optional<qint32> takeArchiveNumber(const PairPaths& paths, const QString& prefix);
     bool deliverExtracted(const PairPaths& paths, const QString& workFolder,
                           const QString& baseName, const QString& archivePath);
+    void removeStaleWorkFolder(const PairPaths& paths, const QString& folderName);
     bool clearWorkFolder(const QString& workFolder);
     void journalFile(const QString& tool, const QString& from, const QString& to);
 
