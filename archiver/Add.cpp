@@ -240,8 +240,14 @@ int addFiles(const AddOptions& options, const NoteSink& note) {
     }
 
     ArchiveIndex existing;
-    if (archiveStatus)
-        existing = readArchiveIndex(archive.get(), static_cast<uint64_t>(archiveStatus->st_size));
+    if (archiveStatus) {
+        try {
+            existing =
+                readArchiveIndex(archive.get(), static_cast<uint64_t>(archiveStatus->st_size));
+        } catch (const RarError& error) {
+            throw RarError(error.code(), std::string("existing archive: ") + error.what());
+        }
+    }
 
     TemporaryFile temporary(options.archivePath);
     ArchiveOutput output(temporary.fd(), "the archive");

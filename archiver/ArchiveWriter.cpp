@@ -13,7 +13,7 @@ namespace {
 constexpr size_t BufferSize = size_t{1} << 20;
 // Data at least this large bypasses the buffer and is copied with the CRC32
 // computed alongside.
-constexpr uint64_t DirectCopySize = BufferSize;
+constexpr uint64_t DirectCopySize = uint64_t{256} << 10;
 
 } // namespace
 

@@ -13,11 +13,15 @@ namespace torvanelo::rar {
 
 namespace {
 
-constexpr size_t ChunkSize = size_t{1} << 20;
+// Small chunks stay in the processor's cache between the read, the CRC and
+// the write; a few of them let the reading and the checksumming run apart.
+constexpr size_t ChunkSize = size_t{256} << 10;
+constexpr size_t ChunkCount = 4;
 constexpr uint64_t WritebackStep = uint64_t{8} << 20;
 
-// Computes the running CRC32 of the chunks handed to it, one at a time, in
-// the order given.
+// Computes the running CRC32 of the chunks handed to it, in the order given.
+// At most ChunkCount - 1 chunks wait at a time, so the buffer about to be
+// refilled is never one still being read here.
 class CrcThread {
 public:
     CrcThread()
@@ -33,44 +37,48 @@ public:
     CrcThread(const CrcThread&) = delete;
     CrcThread& operator=(const CrcThread&) = delete;
 
-    // Waits until the previous chunk is done, then hands over the next.
     void submit(const char* bytes, size_t count) {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_pending == nullptr; });
-        m_pending = bytes;
-        m_pendingCount = count;
+        m_changed.wait(lock, [this] { return m_submitted - m_done < ChunkCount - 1; });
+        m_queue[m_submitted % ChunkCount] = {bytes, count};
+        ++m_submitted;
         m_changed.notify_all();
     }
     // Waits until every chunk handed over is done.
     uint32_t result() {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_pending == nullptr; });
+        m_changed.wait(lock, [this] { return m_done == m_submitted; });
         return m_crc;
     }
 
 private:
+    struct Chunk {
+        const char* bytes = nullptr;
+        size_t count = 0;
+    };
+
     void run() {
         std::unique_lock lock(m_mutex);
         for (;;) {
-            m_changed.wait(lock, [this] { return m_stop || m_pending != nullptr; });
-            if (m_pending == nullptr)
+            m_changed.wait(lock, [this] { return m_stop || m_done != m_submitted; });
+            if (m_done == m_submitted)
                 return;
-            const char* bytes = m_pending;
-            const size_t count = m_pendingCount;
+            const Chunk chunk = m_queue[m_done % ChunkCount];
             const uint32_t crc = m_crc;
             lock.unlock();
-            const uint32_t next = crc32Of(bytes, count, crc);
+            const uint32_t next = crc32Of(chunk.bytes, chunk.count, crc);
             lock.lock();
             m_crc = next;
-            m_pending = nullptr;
+            ++m_done;
             m_changed.notify_all();
         }
     }
 
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    const char* m_pending = nullptr;
-    size_t m_pendingCount = 0;
+    Chunk m_queue[ChunkCount];
+    uint64_t m_submitted = 0;
+    uint64_t m_done = 0;
     uint32_t m_crc = 0;
     bool m_stop = false;
     std::thread m_thread;
@@ -86,17 +94,15 @@ uint32_t copyWithCrc(uint64_t size, const ReadExactly& read, const WriteAll& wri
         write(buffer.get(), size);
         return crc32Of(buffer.get(), size);
     }
-    std::unique_ptr<char[]> buffers[2] = {std::unique_ptr<char[]>(new char[ChunkSize]),
-                                          std::unique_ptr<char[]>(new char[ChunkSize])};
+    std::unique_ptr<char[]> buffers(new char[ChunkSize * ChunkCount]);
     CrcThread crc;
     uint64_t left = size;
-    for (int which = 0; left > 0; which ^= 1) {
+    for (uint64_t turn = 0; left > 0; ++turn) {
+        char* buffer = buffers.get() + (turn % ChunkCount) * ChunkSize;
         const size_t count = static_cast<size_t>(std::min<uint64_t>(left, ChunkSize));
-        // This buffer's previous chunk was written in the previous-but-one
-        // turn, and submit() below waits for its CRC before handing on.
-        read(buffers[which].get(), count);
-        crc.submit(buffers[which].get(), count);
-        write(buffers[which].get(), count);
+        read(buffer, count);
+        crc.submit(buffer, count);
+        write(buffer, count);
         left -= count;
     }
     return crc.result();

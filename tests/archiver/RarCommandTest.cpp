@@ -210,6 +210,14 @@ private slots:
         QTest::newRow("invalid UTF-8 name")
             << QByteArray("bad\xff\xfe name\x80") << QByteArray("bytes")
             << Attributes{{"user.\xff", "v"}} << false << false << qint64(0);
+        // The temporary name embeds a cut of the name: 255 bytes still fit.
+        QTest::newRow("255-byte name") << QByteArray(251, 'n') + ".txt" << QByteArray("long")
+                                       << Attributes() << false << false << qint64(0);
+        QByteArray cyrillic;
+        for (int i = 0; i < 127; ++i)
+            cyrillic += "\xd0\xaf";
+        QTest::newRow("254-byte Cyrillic name")
+            << cyrillic << QByteArray("long") << Attributes() << false << false << qint64(0);
         QTest::newRow("empty file") << QByteArray("empty") << QByteArray()
                                     << Attributes{{"user.e", ""}} << false << false << qint64(100);
         QTest::newRow("read-only") << QByteArray("ro.txt") << QByteArray("locked")
