@@ -71,6 +71,10 @@ void ProcessingController::YieldToUser() {
         m_view.processEvents();
 }
 
+void ProcessingController::resetCountdown() {
+    m_secondsToNextPass = m_settings.DefaultDelay;
+}
+
 void ProcessingController::cmdMiroir_Click() {
     // A start while a stopped pass is still ending would run a second pass
     // inside the first one.

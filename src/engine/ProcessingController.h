@@ -69,6 +69,9 @@ public:
     void RunPass();
     // Gives the window Performance turns of its message loop.
     void YieldToUser();
+    // Restarts the countdown from DefaultDelay, so that after a change of the
+    // delay the next pass comes a full delay later.
+    void resetCountdown();
 
 signals:
     void processingStoppedChanged(bool stopped);
