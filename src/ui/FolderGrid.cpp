@@ -31,6 +31,7 @@ FolderGrid::FolderGrid(QWidget* parent)
     verticalHeader()->setDefaultSectionSize(pairRowHeight());
     horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     horizontalHeader()->setMinimumSectionSize(1);
+    showHighlight();
 }
 
 void FolderGrid::setPairModel(FolderPairModel* model) {
@@ -48,8 +49,23 @@ void FolderGrid::setSelectionHighlight(bool on) {
     if (m_highlight == on)
         return;
     m_highlight = on;
+    showHighlight();
     viewport()->update();
     emit selectionHighlightChanged(on);
+}
+
+void FolderGrid::showHighlight() {
+    // The view paints the selected rows' background itself, before any
+    // delegate: without the highlight, selected rows take the plain colours.
+    QPalette colours = QApplication::palette(this);
+    if (!m_highlight) {
+        for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+            colours.setColor(group, QPalette::Highlight, colours.color(group, QPalette::Base));
+            colours.setColor(group, QPalette::HighlightedText,
+                             colours.color(group, QPalette::Text));
+        }
+    }
+    setPalette(colours);
 }
 
 int FolderGrid::currentRow() const {

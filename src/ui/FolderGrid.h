@@ -60,6 +60,8 @@ protected:
     bool viewportEvent(QEvent* event) override;
 
 private:
+    void showHighlight();
+
     bool m_highlight = false;
 };
 

@@ -34,7 +34,15 @@ QRect twips(int left, int top, int width, int height) {
     return QRect(px(left), px(top), px(width), px(height));
 }
 
-// Client area of 10350 by 6855 twips.
+// Inside a frame: the frame's caption here takes a few pixels more than
+// the original's, which its buttons make up for.
+QRect inFrame(int left, int top, int width, int height) {
+    return twips(left, top, width, height).translated(0, 3);
+}
+
+// Client area of 10350 by 6855 twips. Labels whose text would not fit this
+// font at their original width are widened about their centre or towards
+// their free side.
 constexpr QSize ClientSize(690, 457);
 constexpr QColor HeadingBlue(0, 0, 255);
 constexpr QColor FileListCyan(0, 255, 255);
@@ -220,8 +228,10 @@ void frmKelvadon::buildControls() {
     m_central = new QWidget(this);
     m_central->setObjectName(QStringLiteral("centralWidget"));
     m_central->setFixedSize(ClientSize);
+    // Laid out for a small, narrow font: the texts must fit their places.
     QFont font = m_central->font();
     font.setPointSize(8);
+    font.setStretch(QFont::SemiCondensed);
     m_central->setFont(font);
     setCentralWidget(m_central);
     QWidget* w = m_central;
@@ -280,19 +290,19 @@ void frmKelvadon::buildControls() {
 
     m_FrameSourcesCibles = makeFrame(w, "FrameSourcesCibles", twips(120, 5520, 2175, 735));
     m_cmdAjouterDossierSource =
-        makeButton(m_FrameSourcesCibles, "cmdAjouterDossierSource", twips(120, 240, 855, 375));
-    m_cmdSupprimer = makeButton(m_FrameSourcesCibles, "cmdSupprimer", twips(1080, 240, 855, 375));
+        makeButton(m_FrameSourcesCibles, "cmdAjouterDossierSource", inFrame(120, 240, 855, 375));
+    m_cmdSupprimer = makeButton(m_FrameSourcesCibles, "cmdSupprimer", inFrame(1080, 240, 855, 375));
     m_FrameSources = makeFrame(w, "FrameSources", twips(2400, 5520, 1095, 735));
     m_cmdModifierDossierSource =
-        makeButton(m_FrameSources, "cmdModifierDossierSource", twips(120, 240, 855, 375));
+        makeButton(m_FrameSources, "cmdModifierDossierSource", inFrame(120, 240, 855, 375));
     m_FrameCibles = makeFrame(w, "FrameCibles", twips(9120, 5520, 1095, 735));
     m_cmdModifierDossierCible =
-        makeButton(m_FrameCibles, "cmdModifierDossierCible", twips(120, 240, 855, 375));
+        makeButton(m_FrameCibles, "cmdModifierDossierCible", inFrame(120, 240, 855, 375));
 
-    m_lblVesk = makeLabel(w, "lblVesk", twips(3795, 5445, 705, 195), Qt::AlignCenter);
+    m_lblVesk = makeLabel(w, "lblVesk", twips(3545, 5445, 1205, 195), Qt::AlignCenter);
     m_lblVesk->setEnabled(false);
     m_PictureMode = makeLabel(w, "PictureMode", twips(3960, 5660, 480, 480), Qt::AlignCenter);
-    m_lblMode = makeLabel(w, "lblMode", twips(3840, 6130, 795, 195), Qt::AlignCenter);
+    m_lblMode = makeLabel(w, "lblMode", twips(3635, 6130, 1205, 195), Qt::AlignCenter);
     m_lblMode->setEnabled(false);
 
     m_cmdMiroir = makeButton(w, "cmdMiroir", twips(4850, 5520, 730, 730));
@@ -303,13 +313,13 @@ void frmKelvadon::buildControls() {
     m_cmdMiroir->setAutoFillBackground(true);
 
     m_lblAttente =
-        makeLabel(w, "lblAttente", twips(5865, 5520, 510, 195), Qt::AlignRight | Qt::AlignVCenter);
+        makeLabel(w, "lblAttente", twips(5610, 5520, 765, 195), Qt::AlignRight | Qt::AlignVCenter);
     m_ProgressBarAttente = new QProgressBar(w);
     m_ProgressBarAttente->setObjectName(QStringLiteral("ProgressBarAttente"));
     m_ProgressBarAttente->setGeometry(twips(6480, 5520, 2535, 255));
     m_lblTempo = makeLabel(w, "lblTempo", twips(5925, 5760, 510, 195));
     m_lblCopie =
-        makeLabel(w, "lblCopie", twips(5655, 6000, 720, 195), Qt::AlignRight | Qt::AlignVCenter);
+        makeLabel(w, "lblCopie", twips(5595, 6000, 780, 195), Qt::AlignRight | Qt::AlignVCenter);
     m_ProgressBarCopie = new QProgressBar(w);
     m_ProgressBarCopie->setObjectName(QStringLiteral("ProgressBarCopie"));
     m_ProgressBarCopie->setGeometry(twips(6480, 6000, 2535, 255));
