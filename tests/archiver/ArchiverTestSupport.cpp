@@ -208,10 +208,18 @@ QByteArray fileBlock(const Member& member) {
                       member.hostOs, member.extra);
 }
 
+QByteArray serviceBlock(const QByteArray& name, const QByteArray& data,
+                        const QByteArray& serviceData) {
+    QByteArray extra;
+    if (!serviceData.isEmpty()) {
+        const QByteArray record = vint(0x07) + serviceData;
+        extra = vint(static_cast<uint64_t>(record.size())) + record;
+    }
+    return entryBlock(3, 0x22, name, data, 0x04, 0, crc(data), 0, 0, extra);
+}
+
 QByteArray streamBlock(const Stream& stream) {
-    const QByteArray record = vint(0x07) + stream.name;
-    const QByteArray extra = vint(static_cast<uint64_t>(record.size())) + record;
-    return entryBlock(3, 0x22, "STM", stream.value, 0x04, 0, crc(stream.value), 0, 0, extra);
+    return serviceBlock("STM", stream.value, stream.name);
 }
 
 QByteArray archive(const std::vector<Member>& members) {

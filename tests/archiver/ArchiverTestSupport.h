@@ -71,6 +71,10 @@ struct Member {
     std::vector<Stream> streams;
 };
 QByteArray fileBlock(const Member& member); // header + data
+// A service header (CMT, QO, ACL, STM, ...) with its data; serviceData goes
+// into a service-data record when not empty.
+QByteArray serviceBlock(const QByteArray& name, const QByteArray& data,
+                        const QByteArray& serviceData = {});
 QByteArray streamBlock(const Stream& stream);
 QByteArray archive(const std::vector<Member>& members);
 QByteArray fileTimeRecord(uint64_t fileTime);

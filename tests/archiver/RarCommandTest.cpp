@@ -196,6 +196,12 @@ private slots:
         QByteArray binary;
         for (int i = 0; i < 3000; ++i)
             binary.append(static_cast<char>(i * 7));
+        QByteArray varied; // several chunks of the copy ring, with an odd tail
+        for (int i = 0; i < 5 * 1024 * 1024 + 17; ++i)
+            varied.append(static_cast<char>((i * 2654435761u) >> 13));
+        QTest::newRow("5 MiB of varied data")
+            << QByteArray("varied.bin") << varied << Attributes{{"user.v", "1"}} << false << false
+            << qint64(0);
         QTest::newRow("no attributes") << QByteArray("plain.txt") << QByteArray("plain\n")
                                        << Attributes() << false << false << qint64(0);
         QTest::newRow("one attribute") << QByteArray("one.bin") << binary
@@ -352,6 +358,8 @@ private slots:
         QVERIFY(allUserAttributes(trip.ex + "/a").empty());
         QCOMPARE(allUserAttributes(trip.ex + "/b"),
                  (Attributes{{"user.s1", "one"}, {"user.s2", "two"}}));
+        const QString problem = referenceCheck(trip.archive, 2, {":s1", ":s2"});
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 
     // Without -os no stream is stored; the hidden attribute still is.
@@ -367,6 +375,8 @@ private slots:
         QCOMPARE(folderEntries(trip.src), QList<QByteArray>{"f"}); // no -df: kept
         QCOMPARE(trip.extract().exitCode, 0);
         QCOMPARE(allUserAttributes(trip.ex + "/f"), (Attributes{{HiddenMark, "1"}}));
+        const QString problem = referenceCheck(trip.archive, 1, {});
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
     }
 
     // "a" adds to an existing archive: other members stay, one of the same
@@ -613,6 +623,8 @@ private slots:
         QCOMPARE(extracted.exitCode, 0);
         QVERIFY2(extracted.peakResidentKiB > 0 && extracted.peakResidentKiB < 8 * 1024,
                  qPrintable(QString::number(extracted.peakResidentKiB)));
+        const QString problem = referenceCheck(trip.archive, 1, {":s"});
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));
         QCOMPARE(::unlink(trip.archive.constData()), 0);
 
         const QByteArray result = trip.ex + "/large";

@@ -408,6 +408,14 @@ private slots:
         Member twice = textMember("f", "1");
         twice.streams = {{":s", "1"}, {":s", "2"}};
         QTest::newRow("same stream twice") << handmade::archive({twice}) << damaged << none;
+        QTest::newRow("comment, ACL, quick-open and recovery headers skipped")
+            << withBlocks(handmade::serviceBlock("CMT", "an archive comment")
+                          + handmade::fileBlock(textMember("f", "1"))
+                          + handmade::serviceBlock("ACL", QByteArray(40, '\x01'))
+                          + handmade::streamBlock({":s", "v"})
+                          + handmade::serviceBlock("QO", QByteArray(65, '\x02'))
+                          + handmade::serviceBlock("RR", QByteArray(100, '\x03')))
+            << 0 << QList<QByteArray>{"f"};
         QTest::newRow("stream without a file ignored") << withBlocks(
             handmade::streamBlock({":s", "v"}) + handmade::fileBlock(textMember("f", "1")))
                                                        << 0 << QList<QByteArray>{"f"};
@@ -428,6 +436,35 @@ private slots:
         QVERIFY(scene.onlyArchiveAndWorkOutside());
         QVERIFY(scene.archiveUnchanged());
         QVERIFY(!QFileInfo::exists(QStringLiteral("/etc/x")));
+    }
+
+    // Service headers other than streams are skipped; streams after them
+    // still belong to the file before.
+    void streamAfterOtherServiceHeaders() {
+        Scene scene(withBlocks(handmade::fileBlock(textMember("f", "1"))
+                               + handmade::serviceBlock("ACL", QByteArray(40, '\x01'))
+                               + handmade::streamBlock({":s", "v"})));
+        QCOMPARE(scene.extract().exitCode, 0);
+        QCOMPARE(allUserAttributes(scene.work + "/f"),
+                 (std::map<std::string, std::string>{{"user.s", "v"}}));
+    }
+
+    // A value the target file system refuses (ext4 keeps about 4 KiB of
+    // attributes per file) fails the run and leaves nothing behind.
+    void streamRefusedByTheFileSystem() {
+        Member member = textMember("f", "data");
+        member.streams.push_back({":big", QByteArray(60 * 1024, 'v')});
+        Scene scene(handmade::archive({member}));
+        const QByteArray probe = QFile::encodeName(scene.root.path()) + "/probe";
+        QVERIFY(writeRaw(probe, "x"));
+        const bool takesIt = setAttribute(probe, "user.big", std::string(60 * 1024, 'v'));
+        ::unlink(probe.constData());
+        if (takesIt)
+            QSKIP("this file system takes a 60 KiB attribute value; nothing to refuse here");
+        const ProcessResult result = scene.extract();
+        QCOMPARE(result.exitCode, 5);
+        QVERIFY(result.err.contains("user.big"));
+        QVERIFY(folderEntries(scene.work).isEmpty());
     }
 
     // A hidden-mark stream does not set the mark: the attribute bit decides.
