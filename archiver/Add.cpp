@@ -19,10 +19,6 @@ namespace torvanelo::rar {
 
 namespace {
 
-std::string quoted(const std::string& name) {
-    return "\"" + name + "\"";
-}
-
 struct Match {
     std::string name;
     dev_t device = 0;
@@ -75,7 +71,7 @@ std::vector<Match> listMatches(int folderFd, const std::string& wildcard,
         if (archive && sameFile(status, archive->st_dev, archive->st_ino))
             continue;
         if (!S_ISREG(status.st_mode)) {
-            note("skipped " + quoted(name) + ": not a regular file");
+            note("skipped " + quotedName(name) + ": not a regular file");
             continue;
         }
         matches.push_back({name, status.st_dev, status.st_ino, status.st_size, status.st_mtim});
@@ -101,14 +97,14 @@ void carryMembers(ArchiveOutput& output, int archiveFd, const ArchiveIndex& inde
         const uint32_t crc = output.appendRange(archiveFd, member.dataOffset, member.size, what);
         if (member.kind == StoredMember::Kind::File && crc != member.crc)
             throw RarError(ExitCode::Damaged, "data CRC mismatch in member "
-                                                  + quoted(member.storedName) + " of " + what);
+                                                  + quotedName(member.storedName) + " of " + what);
         for (const StoredStream& stream : member.streams) {
             output.appendRange(archiveFd, stream.blockOffset,
                                stream.dataOffset - stream.blockOffset, what);
             if (output.appendRange(archiveFd, stream.dataOffset, stream.size, what) != stream.crc)
-                throw RarError(ExitCode::Damaged, "data CRC mismatch in stream "
-                                                      + quoted(stream.streamName) + " of member "
-                                                      + quoted(member.storedName) + " of " + what);
+                throw RarError(ExitCode::Damaged,
+                               "data CRC mismatch in stream " + quotedName(stream.streamName)
+                                   + " of member " + quotedName(member.storedName) + " of " + what);
         }
     }
 }
@@ -118,13 +114,13 @@ void addStreams(ArchiveWriter& writer, int fd, const std::string& name, const No
     if (!attributes)
         throw RarError(
             ExitCode::OpenError,
-            systemReason("cannot list the extended attributes of " + quoted(name), errno));
+            systemReason("cannot list the extended attributes of " + quotedName(name), errno));
     // A stable order: the same file always gives the same archive.
     std::sort(attributes->begin(), attributes->end());
     for (const std::string& attribute : *attributes) {
         const auto streamName = streamNameForAttribute(attribute);
         if (!streamName) {
-            note("skipped extended attribute " + quoted(attribute) + " of " + quoted(name)
+            note("skipped extended attribute " + quotedName(attribute) + " of " + quotedName(name)
                  + ": no stream name for it");
             continue;
         }
@@ -133,8 +129,8 @@ void addStreams(ArchiveWriter& writer, int fd, const std::string& name, const No
             if (errno == ENODATA) // removed meanwhile
                 continue;
             throw RarError(ExitCode::OpenError,
-                           systemReason("cannot read extended attribute " + quoted(attribute)
-                                            + " of " + quoted(name),
+                           systemReason("cannot read extended attribute " + quotedName(attribute)
+                                            + " of " + quotedName(name),
                                         errno));
         }
         writer.addStream(*streamName, *value);
@@ -146,12 +142,14 @@ void addFile(ArchiveWriter& writer, int folderFd, const Match& match, bool saveS
     const std::string& name = match.name;
     Fd fd(::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!fd.valid())
-        throw RarError(ExitCode::OpenError, systemReason("cannot open " + quoted(name), errno));
+        throw RarError(ExitCode::OpenError, systemReason("cannot open " + quotedName(name), errno));
     struct stat status {};
     if (::fstat(fd.get(), &status) != 0)
-        throw RarError(ExitCode::OpenError, systemReason("cannot examine " + quoted(name), errno));
+        throw RarError(ExitCode::OpenError,
+                       systemReason("cannot examine " + quotedName(name), errno));
     if (!S_ISREG(status.st_mode) || !sameFile(status, match.device, match.inode))
-        throw RarError(ExitCode::OpenError, quoted(name) + " was replaced while being archived");
+        throw RarError(ExitCode::OpenError,
+                       quotedName(name) + " was replaced while being archived");
 
     FileEntry entry;
     entry.name = name;
@@ -167,10 +165,11 @@ void addFile(ArchiveWriter& writer, int folderFd, const Match& match, bool saveS
 
     struct stat after {};
     if (::fstat(fd.get(), &after) != 0)
-        throw RarError(ExitCode::OpenError, systemReason("cannot examine " + quoted(name), errno));
+        throw RarError(ExitCode::OpenError,
+                       systemReason("cannot examine " + quotedName(name), errno));
     if (after.st_size != status.st_size || after.st_mtim.tv_sec != status.st_mtim.tv_sec
         || after.st_mtim.tv_nsec != status.st_mtim.tv_nsec)
-        throw RarError(ExitCode::OpenError, quoted(name) + " changed while being archived");
+        throw RarError(ExitCode::OpenError, quotedName(name) + " changed while being archived");
     if (saveStreams)
         addStreams(writer, fd.get(), name, note);
 }
@@ -182,11 +181,11 @@ void deleteArchived(int folderFd, const std::vector<Match>& matches, const NoteS
         struct stat status {};
         std::string problem;
         if (::fstatat(folderFd, match.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
-            problem = systemReason("cannot examine " + quoted(match.name), errno);
+            problem = systemReason("cannot examine " + quotedName(match.name), errno);
         else if (!sameFile(status, match.device, match.inode) || !sameContentStamp(status, match))
-            problem = quoted(match.name) + " changed after it was archived; it is kept";
+            problem = quotedName(match.name) + " changed after it was archived; it is kept";
         else if (::unlinkat(folderFd, match.name.c_str(), 0) != 0)
-            problem = systemReason("cannot delete " + quoted(match.name), errno);
+            problem = systemReason("cannot delete " + quotedName(match.name), errno);
         if (problem.empty())
             continue;
         if (failure)
@@ -226,15 +225,15 @@ int addFiles(const AddOptions& options, const NoteSink& note) {
     Fd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folderFd.valid())
         throw RarError(ExitCode::OpenError,
-                       systemReason("cannot open the folder " + quoted(folder), errno));
+                       systemReason("cannot open the folder " + quotedName(folder), errno));
     const std::vector<Match> matches = listMatches(folderFd.get(), wildcard, archiveStatus, note);
     if (matches.empty())
-        throw RarError(ExitCode::NoFilesMatch, "no files match " + quoted(options.pattern));
+        throw RarError(ExitCode::NoFilesMatch, "no files match " + quotedName(options.pattern));
     std::set<std::string> newNames;
     for (const Match& match : matches) {
         if (match.name.find('\\') != std::string::npos)
             throw RarError(ExitCode::Unsupported,
-                           "cannot store " + quoted(match.name)
+                           "cannot store " + quotedName(match.name)
                                + ": a backslash separates folders in archive member names");
         newNames.insert(match.name);
     }

@@ -1,5 +1,6 @@
 #include "ArchiveReader.h"
 
+#include "Names.h"
 #include "PosixFile.h"
 #include "RarError.h"
 
@@ -235,10 +236,6 @@ Entry readEntry(const Block& block) {
     return entry;
 }
 
-std::string quoted(const std::string& name) {
-    return "\"" + name + "\"";
-}
-
 // Refusals shared by file and service headers.
 void checkReadable(const Block& block, const Entry& entry, const std::string& what) {
     if (block.flags & (HeaderFlag::SplitBefore | HeaderFlag::SplitAfter))
@@ -265,7 +262,7 @@ void checkReadable(const Block& block, const Entry& entry, const std::string& wh
 void addFile(ArchiveIndex& index, const Block& block, const Entry& entry) {
     if (entry.name.empty())
         damaged("member without a name" + at(block.offset));
-    const std::string what = "member " + quoted(entry.name);
+    const std::string what = "member " + quotedName(entry.name);
     StoredMember member;
     member.storedName = entry.name;
     member.blockOffset = block.offset;
@@ -276,18 +273,18 @@ void addFile(ArchiveIndex& index, const Block& block, const Entry& entry) {
     member.mtime = entry.mtime;
     if (entry.fileFlags & FileFlag::Directory) {
         if (block.dataSize != 0)
-            damaged("directory " + quoted(entry.name) + " holds data" + at(block.offset));
+            damaged("directory " + quotedName(entry.name) + " holds data" + at(block.offset));
         member.kind = StoredMember::Kind::Directory;
-        index.notes.push_back("skipped directory " + quoted(entry.name));
+        index.notes.push_back("skipped directory " + quotedName(entry.name));
     } else if (entry.redirection) {
         // A link has an unpacked size but no data of its own.
         member.kind = StoredMember::Kind::Link;
-        index.notes.push_back("skipped link " + quoted(entry.name));
+        index.notes.push_back("skipped link " + quotedName(entry.name));
     } else if (entry.hostOs == HostOs::Unix && (entry.attributes & UnixFileTypeMask) != 0
                && (entry.attributes & UnixFileTypeMask) != UnixRegularFile) {
         // A Unix symbolic link, device or fifo recorded by its mode alone.
         member.kind = StoredMember::Kind::Link;
-        index.notes.push_back("skipped special file " + quoted(entry.name));
+        index.notes.push_back("skipped special file " + quotedName(entry.name));
     } else {
         checkReadable(block, entry, what);
         if (block.dataSize != entry.unpackedSize)
@@ -308,10 +305,11 @@ void addService(ArchiveIndex& index, const Block& block, const Entry& entry) {
     }
     StoredMember& member = index.members.back();
     const std::string name = entry.serviceData.value_or(std::string());
-    const std::string what = "stream " + quoted(name) + " of member " + quoted(member.storedName);
+    const std::string what =
+        "stream " + quotedName(name) + " of member " + quotedName(member.storedName);
     checkReadable(block, entry, what);
     if (!entry.serviceData)
-        damaged("stream without a name after member " + quoted(member.storedName)
+        damaged("stream without a name after member " + quotedName(member.storedName)
                 + at(block.offset));
     if (block.dataSize != entry.unpackedSize)
         damaged(what + ": stored size differs from its size" + at(block.offset));

@@ -1,5 +1,6 @@
 #include "ArchiveWriter.h"
 
+#include "Names.h"
 #include "PosixFile.h"
 #include "RarError.h"
 
@@ -127,7 +128,7 @@ void ArchiveWriter::addFile(const FileEntry& entry, int dataFd) {
     FramedHeader framed = buildEntryHeader(header);
     const uint64_t headerOffset = m_output.position();
     m_output.append(framed.bytes);
-    const uint32_t crc = m_output.appendFile(dataFd, entry.size, entry.name);
+    const uint32_t crc = m_output.appendFile(dataFd, entry.size, quotedName(entry.name));
     setDataCrc(framed, crc);
     m_output.patch(headerOffset, framed.bytes);
 }

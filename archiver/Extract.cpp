@@ -21,10 +21,6 @@ namespace {
 constexpr uint64_t MaxAttributeValue = 65536;
 constexpr size_t MaxAttributeName = 255;
 
-std::string quoted(const std::string& name) {
-    return "\"" + name + "\"";
-}
-
 struct PlannedStream {
     std::string attributeName;
     const StoredStream* stored = nullptr;
@@ -48,25 +44,25 @@ std::vector<PlannedMember> plan(const ArchiveIndex& index, const struct stat& ar
         const auto fileName = extractionName(member.storedName);
         if (!fileName)
             throw RarError(ExitCode::Unsupported,
-                           "member " + quoted(member.storedName) + " has no usable file name");
+                           "member " + quotedName(member.storedName) + " has no usable file name");
         if (!fileNames.insert(*fileName).second)
             throw RarError(ExitCode::Unsupported,
-                           "two members would extract to " + quoted(*fileName));
+                           "two members would extract to " + quotedName(*fileName));
         struct stat existing {};
         if (::lstat(fileName->c_str(), &existing) == 0) {
             if (S_ISDIR(existing.st_mode))
                 throw RarError(ExitCode::WriteError,
-                               "cannot replace the folder " + quoted(*fileName) + " by a file");
+                               "cannot replace the folder " + quotedName(*fileName) + " by a file");
             if (existing.st_dev == archive.st_dev && existing.st_ino == archive.st_ino)
-                throw RarError(ExitCode::WriteError, "member " + quoted(member.storedName)
+                throw RarError(ExitCode::WriteError, "member " + quotedName(member.storedName)
                                                          + " would replace the archive itself");
         }
 
         PlannedMember entry{*fileName, &member, {}};
         std::set<std::string> attributeNames;
         for (const StoredStream& stream : member.streams) {
-            const std::string what =
-                "stream " + quoted(stream.streamName) + " of member " + quoted(member.storedName);
+            const std::string what = "stream " + quotedName(stream.streamName) + " of member "
+                                     + quotedName(member.storedName);
             const auto attribute = attributeNameForStream(stream.streamName);
             if (!attribute)
                 throw RarError(ExitCode::Damaged, what + " has a broken name");
@@ -100,23 +96,23 @@ void copyData(int archiveFd, const PlannedMember& member, int outFd) {
         [&](char* buffer, size_t count) {
             if (preadUpTo(archiveFd, buffer, count, offset, "the archive") != count)
                 throw RarError(ExitCode::Damaged,
-                               "the archive ends inside member " + quoted(stored.storedName));
+                               "the archive ends inside member " + quotedName(stored.storedName));
             offset += count;
         },
         [&](const char* buffer, size_t count) {
-            writeAll(outFd, buffer, count, quoted(member.fileName));
+            writeAll(outFd, buffer, count, quotedName(member.fileName));
             writeback.written(count);
         });
     if (crc != stored.crc)
         throw RarError(ExitCode::Damaged,
-                       "data CRC mismatch in member " + quoted(stored.storedName));
+                       "data CRC mismatch in member " + quotedName(stored.storedName));
 }
 
 void restoreStreams(int archiveFd, const PlannedMember& member, int outFd) {
     for (const PlannedStream& stream : member.streams) {
         const StoredStream& stored = *stream.stored;
-        const std::string what = "stream " + quoted(stored.streamName) + " of member "
-                                 + quoted(member.stored->storedName);
+        const std::string what = "stream " + quotedName(stored.streamName) + " of member "
+                                 + quotedName(member.stored->storedName);
         std::string value(static_cast<size_t>(stored.size), '\0');
         if (preadUpTo(archiveFd, value.data(), value.size(), stored.dataOffset, "the archive")
             != value.size())
@@ -126,8 +122,8 @@ void restoreStreams(int archiveFd, const PlannedMember& member, int outFd) {
         if (!xattr::writeAttribute(outFd, stream.attributeName, value))
             throw RarError(ExitCode::WriteError,
                            systemReason("the file system refused extended attribute "
-                                            + quoted(stream.attributeName) + " of "
-                                            + quoted(member.fileName),
+                                            + quotedName(stream.attributeName) + " of "
+                                            + quotedName(member.fileName),
                                         errno));
     }
 }
@@ -163,9 +159,13 @@ int extractArchive(const std::string& archivePath, const NoteSink& note) {
 
     const ArchiveIndex index =
         readArchiveIndex(archive.get(), static_cast<uint64_t>(status.st_size));
-    for (const std::string& text : index.notes)
+    // Notes are told only once the archive has passed every check: a refusal
+    // is one line.
+    std::vector<std::string> notes = index.notes;
+    const std::vector<PlannedMember> members =
+        plan(index, status, [&notes](const std::string& text) { notes.push_back(text); });
+    for (const std::string& text : notes)
         note(text);
-    const std::vector<PlannedMember> members = plan(index, status, note);
 
     // Every member goes to a temporary file first; only when all of them are
     // complete and checked are they renamed into place.

@@ -97,6 +97,26 @@ bool matchesWildcard(std::string_view pattern, std::string_view name) {
     return p == pattern.size();
 }
 
+std::string quotedName(std::string_view name) {
+    constexpr size_t Longest = 200;
+    static constexpr char Hex[] = "0123456789abcdef";
+    std::string text = "\"";
+    for (size_t i = 0; i < name.size() && i < Longest; ++i) {
+        const auto byte = static_cast<unsigned char>(name[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            text += "\\x";
+            text.push_back(Hex[byte >> 4]);
+            text.push_back(Hex[byte & 0x0F]);
+        } else {
+            text.push_back(static_cast<char>(byte));
+        }
+    }
+    if (name.size() > Longest)
+        text += "...";
+    text += "\"";
+    return text;
+}
+
 std::optional<std::string> extractionName(std::string_view storedName) {
     const size_t separator = storedName.find_last_of("/\\");
     const std::string_view last =

@@ -26,6 +26,10 @@ bool matchesWildcard(std::string_view pattern, std::string_view name);
 // holding a NUL byte, or longer than 255 bytes.
 std::optional<std::string> extractionName(std::string_view storedName);
 
+// A name for a message line: in double quotes, control characters written
+// as \xHH so that the message stays one line, cut after 200 bytes.
+std::string quotedName(std::string_view name);
+
 // Extended attribute "user.NAME" <-> stream ":NAME". Inside NAME, the bytes
 // a stream name cannot hold (':' '/' '\', control characters, bytes that are
 // not valid UTF-8) and the escape character '%' itself are written as "%HH"

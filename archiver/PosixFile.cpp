@@ -1,5 +1,6 @@
 #include "PosixFile.h"
 
+#include "Names.h"
 #include "linux/TemporaryName.h"
 #include "linux/Xattr.h"
 
@@ -124,9 +125,11 @@ mode_t currentUmask() {
 void syncFolder(const std::string& folder) {
     Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd.valid())
-        throw RarError(ExitCode::WriteError, systemReason("opening folder " + folder, errno));
+        throw RarError(ExitCode::WriteError,
+                       systemReason("opening folder " + quotedName(folder), errno));
     if (::fsync(fd.get()) != 0 && errno != EINVAL)
-        throw RarError(ExitCode::WriteError, systemReason("syncing folder " + folder, errno));
+        throw RarError(ExitCode::WriteError,
+                       systemReason("syncing folder " + quotedName(folder), errno));
 }
 
 std::string folderOf(const std::string& path) {
@@ -158,21 +161,23 @@ TemporaryFile::TemporaryFile(const std::string& finalPath)
         ::mkostemps(pattern.data(), static_cast<int>(TemporaryNameSuffix.size()), O_CLOEXEC);
     if (fd < 0)
         throw RarError(ExitCode::CreateError,
-                       systemReason("creating a temporary file in " + folder, errno));
+                       systemReason("creating a temporary file in " + quotedName(folder), errno));
     m_fd = Fd(fd);
     m_path = pattern;
     struct stat status {};
     if (::fstat(fd, &status) != 0) {
         const int error = errno;
         ::unlink(m_path.c_str());
-        throw RarError(ExitCode::CreateError, systemReason("examining " + m_path, error));
+        throw RarError(ExitCode::CreateError,
+                       systemReason("examining " + quotedName(m_path), error));
     }
     m_device = status.st_dev;
     m_inode = status.st_ino;
     if (!xattr::setHiddenMark(fd, true) && !marksUnsupported(errno)) {
         const int error = errno;
         ::unlink(m_path.c_str());
-        throw RarError(ExitCode::CreateError, systemReason("marking " + m_path + " hidden", error));
+        throw RarError(ExitCode::CreateError,
+                       systemReason("marking " + quotedName(m_path) + " hidden", error));
     }
 }
 
@@ -183,18 +188,20 @@ TemporaryFile::~TemporaryFile() {
 
 void TemporaryFile::close() {
     if (!m_fd.close())
-        throw RarError(ExitCode::WriteError, systemReason("closing " + m_path, errno));
+        throw RarError(ExitCode::WriteError, systemReason("closing " + quotedName(m_path), errno));
 }
 
 void TemporaryFile::reopen() {
     Fd fd(::open(m_path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd.valid())
-        throw RarError(ExitCode::WriteError, systemReason("reopening " + m_path, errno));
+        throw RarError(ExitCode::WriteError,
+                       systemReason("reopening " + quotedName(m_path), errno));
     struct stat status {};
     if (::fstat(fd.get(), &status) != 0)
-        throw RarError(ExitCode::WriteError, systemReason("examining " + m_path, errno));
+        throw RarError(ExitCode::WriteError,
+                       systemReason("examining " + quotedName(m_path), errno));
     if (status.st_dev != m_device || status.st_ino != m_inode)
-        throw RarError(ExitCode::WriteError, m_path + " was replaced by another file");
+        throw RarError(ExitCode::WriteError, quotedName(m_path) + " was replaced by another file");
     m_fd = std::move(fd);
 }
 
@@ -206,21 +213,23 @@ void TemporaryFile::commit(const FinalState& state) {
     // no longer change it.
     if (!xattr::setHiddenMark(fd, state.hidden) && !(marksUnsupported(errno) && !state.hidden))
         throw RarError(ExitCode::WriteError,
-                       systemReason("setting the hidden mark of " + m_path, errno));
+                       systemReason("setting the hidden mark of " + quotedName(m_path), errno));
     if (::fchmod(fd, state.mode) != 0)
-        throw RarError(ExitCode::WriteError, systemReason("setting the mode of " + m_path, errno));
+        throw RarError(ExitCode::WriteError,
+                       systemReason("setting the mode of " + quotedName(m_path), errno));
     if (state.mtime) {
         const struct timespec times[2] = {{0, UTIME_OMIT}, *state.mtime};
         if (::futimens(fd, times) != 0)
             throw RarError(ExitCode::WriteError,
-                           systemReason("setting the time of " + m_path, errno));
+                           systemReason("setting the time of " + quotedName(m_path), errno));
     }
     if (::fsync(fd) != 0)
-        throw RarError(ExitCode::WriteError, systemReason("syncing " + m_path, errno));
+        throw RarError(ExitCode::WriteError, systemReason("syncing " + quotedName(m_path), errno));
     close();
     if (::rename(m_path.c_str(), m_finalPath.c_str()) != 0)
-        throw RarError(ExitCode::WriteError,
-                       systemReason("renaming " + m_path + " to " + m_finalPath, errno));
+        throw RarError(
+            ExitCode::WriteError,
+            systemReason("renaming " + quotedName(m_path) + " to " + m_finalPath, errno));
     m_committed = true;
 }
 

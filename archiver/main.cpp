@@ -46,8 +46,18 @@ constexpr const char* Usage =
     "\n"
     "Standard input is never read.\n";
 
+// The archive path at the head of a message line, with control characters
+// replaced so that the message stays one line.
+std::string printable(std::string text) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    }
+    return text;
+}
+
 int fail(const std::string& subject, const RarError& error) {
-    std::fprintf(stderr, "rar: %s%s\n", subject.empty() ? "" : (subject + ": ").c_str(),
+    std::fprintf(stderr, "rar: %s%s\n", subject.empty() ? "" : (printable(subject) + ": ").c_str(),
                  error.what());
     return static_cast<int>(error.code());
 }
@@ -59,7 +69,7 @@ int badCommandLine(const std::string& reason) {
 
 NoteSink noteFor(const std::string& archive) {
     return [archive](const std::string& text) {
-        std::fprintf(stderr, "rar: %s: note: %s\n", archive.c_str(), text.c_str());
+        std::fprintf(stderr, "rar: %s: note: %s\n", printable(archive).c_str(), text.c_str());
     };
 }
 

@@ -314,6 +314,21 @@ private slots:
             QCOMPARE(bytesOf(*result), name);
     }
 
+    // Names in messages keep a message on one line.
+    void namesInMessages_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("plain") << QByteArray("B.rr") << QByteArray("\"B.rr\"");
+        QTest::newRow("newline") << QByteArray("a\nb") << QByteArray("\"a\\x0ab\"");
+        QTest::newRow("escape") << QByteArray("a\x1b[2J") << QByteArray("\"a\\x1b[2J\"");
+        QTest::newRow("long") << QByteArray(300, 'n') << "\"" + QByteArray(200, 'n') + "...\"";
+    }
+    void namesInMessages() {
+        QFETCH(QByteArray, name);
+        QFETCH(QByteArray, text);
+        QCOMPARE(bytesOf(quotedName(stringOf(name))), text);
+    }
+
     void streamNames_data() {
         QTest::addColumn<QByteArray>("attribute");
         QTest::addColumn<QByteArray>("stream");

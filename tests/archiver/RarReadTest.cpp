@@ -345,6 +345,8 @@ private slots:
         QTest::newRow("member with NUL") << named(QByteArray("a\0b", 3)) << unsupported << none;
         QTest::newRow("member named 64 KiB long")
             << named(QByteArray(65536, 'n')) << unsupported << none;
+        QTest::newRow("member named 300 bytes with a newline")
+            << named("line\nbreak" + QByteArray(290, 'n')) << unsupported << none;
         QTest::newRow("two members of the same name")
             << handmade::archive({textMember("same", "1"), textMember("same", "2")}) << unsupported
             << none;
