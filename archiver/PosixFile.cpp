@@ -227,9 +227,9 @@ void TemporaryFile::commit(const FinalState& state) {
         throw RarError(ExitCode::WriteError, systemReason("syncing " + quotedName(m_path), errno));
     close();
     if (::rename(m_path.c_str(), m_finalPath.c_str()) != 0)
-        throw RarError(
-            ExitCode::WriteError,
-            systemReason("renaming " + quotedName(m_path) + " to " + m_finalPath, errno));
+        throw RarError(ExitCode::WriteError, systemReason("renaming " + quotedName(m_path) + " to "
+                                                              + quotedName(m_finalPath),
+                                                          errno));
     m_committed = true;
 }
 
