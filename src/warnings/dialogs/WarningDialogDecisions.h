@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+namespace torvanelo {
+
+class SettingsStore;
+
+// The three ways of warning chosen in the dialog, and the net send text.
+struct WarningChoice {
+    bool onScreen = false;
+    bool beep = false;
+    bool netSend = false;
+    QString netSendMessage; // taken as typed: no trimming, no check
+};
+
+// Writes "ErreurDossier", "ErreurDossierSon", "ErreurDossierNetSend" and
+// "MessageNetSend", in that order, each with its field.
+void storeWarningSettings(SettingsStore& store, const WarningChoice& choice);
+
+// The test send's shell command: "net send " + the text, unchanged.
+QString netSendCommand(const QString& text);
+
+// The box of a Try with an empty text: French for 1, Portuguese for 2,
+// English otherwise.
+QString noMessageText(int language);
+
+} // namespace torvanelo
