@@ -1,4 +1,7 @@
 #include "MainProgram.h"
+#include "PairEditor.h"
+#include "SettingsDialogs.h"
+#include "frmAvertirDossierErr.h"
 #include "frmKelvadon.h"
 
 namespace torvanelo {
@@ -17,6 +20,11 @@ namespace torvanelo {
 //   service             serviceDialogRequested
 void MainProgram::connectCommands() {
     [[maybe_unused]] frmKelvadon& window = *m_window;
+
+    // Pair editing and the settings dialogs.
+    connectPairEditing(window, *m_store, m_services.prompts);
+    connectSettingsDialogs(window, *m_store, *m_controller, m_services.prompts);
+    connectWarningDialog(window, *m_store, m_services.prompts, m_services.runner);
 }
 
 } // namespace torvanelo
