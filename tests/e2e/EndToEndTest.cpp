@@ -148,21 +148,6 @@ struct Site {
     QString journalPath() const { return home + QStringLiteral("/Log Torvanelo 2001-05-12.htm"); }
 };
 
-// A stand-in archiver, found first through TORVANELO_HOME while it lives.
-class FakeArchiver {
-public:
-    explicit FakeArchiver(const QByteArray& script) {
-        const QString path = m_folder.filePath(QStringLiteral("rar"));
-        writeFile(path, "#!/bin/sh\n" + script);
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("TORVANELO_HOME", m_folder.path().toLocal8Bit());
-    }
-    ~FakeArchiver() { qputenv("TORVANELO_HOME", buildDir().toLocal8Bit()); }
-
-private:
-    QTemporaryDir m_folder;
-};
-
 QStringList archiveNames(int first, int count) {
     QStringList names;
     for (int i = 0; i < count; ++i)

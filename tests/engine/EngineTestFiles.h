@@ -6,9 +6,11 @@
 #include "linux/LinuxFileSystem.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <sys/stat.h>
 #include <vector>
@@ -121,6 +123,24 @@ inline void removeTree(const QString& folder) {
         }
     }
 }
+
+// A stand-in archiver in a folder of its own, found first through
+// TORVANELO_HOME while the object lives; the real one is found again after.
+class FakeArchiver {
+public:
+    explicit FakeArchiver(const QByteArray& script) {
+        const QString path = m_folder.filePath(QStringLiteral("rar"));
+        writeFile(path, "#!/bin/sh\n" + script);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("TORVANELO_HOME", m_folder.path().toLocal8Bit());
+    }
+    ~FakeArchiver() { qputenv("TORVANELO_HOME", buildDir().toLocal8Bit()); }
+    FakeArchiver(const FakeArchiver&) = delete;
+    FakeArchiver& operator=(const FakeArchiver&) = delete;
+
+private:
+    QTemporaryDir m_folder;
+};
 
 inline QStringList namesOf(const std::vector<Original>& originals) {
     QStringList names;

@@ -154,22 +154,6 @@ bool makeArchive(const QString& folder, const QString& base, const QByteArray& d
                       pathIn(folder, base + QStringLiteral(".rar")), Replace::No);
 }
 
-// A stand-in archiver in a folder of its own, found first through
-// TORVANELO_HOME while the object lives.
-class FakeArchiver {
-public:
-    explicit FakeArchiver(const QByteArray& script) {
-        const QString path = m_folder.filePath(QStringLiteral("rar"));
-        writeFile(path, "#!/bin/sh\n" + script);
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("TORVANELO_HOME", m_folder.path().toLocal8Bit());
-    }
-    ~FakeArchiver() { qputenv("TORVANELO_HOME", buildDir().toLocal8Bit()); }
-
-private:
-    QTemporaryDir m_folder;
-};
-
 // Archivers that fail in the two ways the files show.
 QByteArray failingArchiver(int kind) {
     if (kind == 0)
@@ -193,28 +177,6 @@ private slots:
             QFAIL("the archiver is not built");
     }
 
-    void chainDeliversNamesBytesAndAttributes() {
-        Chain chain;
-        QVERIFY(supportsUserAttributes(chain.source));
-        const auto originals = variedOriginals();
-        for (const Original& original : originals)
-            QVERIFY(plant(chain.source, original));
-
-        chain.processor(chain.real).ScanFolder(chain.compressing, true);
-        QCOMPARE(chain.counts.FilesHandled, int(originals.size()));
-        QCOMPARE(chain.counts.FilesCompressed, int(originals.size()));
-        QStringList archives;
-        for (std::size_t i = 1; i <= originals.size(); ++i)
-            archives << QStringLiteral("RA%1.rar").arg(i, 6, 10, QChar(u'0'));
-        QCOMPARE(entryNames(chain.middle), archives);
-        QCOMPARE(entryNames(chain.source), QStringList());
-        QCOMPARE(chain.store->readLastFileNumber(), qint32(originals.size()));
-
-        chain.processor(chain.real).ScanFolder(chain.uncompressing, false);
-        QCOMPARE(chain.counts.FilesUncompressed, int(originals.size()));
-        QCOMPARE(chain.checkAllDelivered(originals), QString());
-    }
-
     void takesTheNextFreeNumber() {
         Chain chain;
         QVERIFY(chain.store->writeLastFileNumber(4));
@@ -236,17 +198,6 @@ private slots:
         QCOMPARE(readFile(pathIn(chain.middle, QStringLiteral("RA000005.rar"))), QByteArray("a5"));
         QCOMPARE(readFile(pathIn(chain.source, QStringLiteral("RA000007.rar"))), QByteArray("a7"));
         QCOMPARE(readFile(pathIn(chain.source, QStringLiteral("RA000008.rr"))), QByteArray("old"));
-    }
-
-    void wrapsAfter999999() {
-        Chain chain;
-        QVERIFY(chain.store->writeLastFileNumber(999999));
-        const Original file{"a", "a", {}};
-        QVERIFY(plant(chain.source, file));
-        QVERIFY(chain.processor(chain.real).CompressFile(chain.compressing, file.name()));
-        QCOMPARE(entryNames(chain.middle), QStringList{QStringLiteral("RA000000.rar")});
-        QCOMPARE(chain.store->parametersFile().ReadProfileValue(u"Processing", u"LastFileNumber"),
-                 QStringLiteral("0"));
     }
 
     void movesOwnArchivesAndOtherFilesThrough() {
@@ -365,16 +316,6 @@ private slots:
         QCOMPARE(chain.checkAllDelivered({file}), QString());
     }
 
-    void leavesAnEmptyArchiveAlone() {
-        Chain chain;
-        QVERIFY(writeFile(pathIn(chain.middle, QStringLiteral("RA000003.rar")), QByteArray()));
-        chain.processor(chain.real).ScanFolder(chain.uncompressing, false);
-        QCOMPARE(chain.counts.FilesHandled, 1);
-        QCOMPARE(chain.counts.FilesUncompressed, 0);
-        QCOMPARE(entryNames(chain.middle), QStringList{QStringLiteral("RA000003.rar")});
-        QCOMPARE(entryNames(chain.delivered), QStringList());
-    }
-
     void recoversHiddenLeftovers() {
         Chain chain;
         const Original named{"named.txt", "named", {{"user.a", "1"}}};
@@ -445,26 +386,6 @@ private slots:
         QCOMPARE(entryNames(pathIn(chain.source, QStringLiteral("sub"))),
                  (QStringList{QStringLiteral("deeper"), QStringLiteral("inner.txt")}));
         QCOMPARE(entryNames(chain.middle), QStringList());
-    }
-
-    void anArchiverThatCannotStartGivesTheNameBack() {
-        Chain chain;
-        QTemporaryDir emptyHome;
-        qputenv("TORVANELO_HOME", emptyHome.path().toLocal8Bit());
-        const QByteArray path = qgetenv("PATH");
-        qputenv("PATH", "/nonexistent");
-        const Original file{"doc.txt", "doc", {{"user.s", "1"}}};
-        QVERIFY(plant(chain.source, file));
-        const bool compressed =
-            chain.processor(chain.real).CompressFile(chain.compressing, file.name());
-        qputenv("TORVANELO_HOME", buildDir().toLocal8Bit());
-        qputenv("PATH", path);
-        QVERIFY(!compressed);
-        QCOMPARE(entryNames(chain.source), QStringList{file.name()});
-        QCOMPARE(checkIntact(chain.source, file), QString());
-        QCOMPARE(chain.store->readLastFileNumber(), 0);
-        chain.passBoth();
-        QCOMPARE(chain.checkAllDelivered({file}), QString());
     }
 
     // Every acting file call of a compression, failed in turn: the file is
