@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+namespace torvanelo {
+
+class FileSystem;
+class SettingsStore;
+class UserPrompts;
+class frmKelvadon;
+class frmVoirLogs;
+
+// Opens the journal windows for the main window: the viewer (one at a time,
+// not modal) and the two settings dialogs (modal). Lives as long as the main
+// window and takes the viewer with it.
+class JournalWindows final : public QObject {
+    Q_OBJECT
+
+public:
+    JournalWindows(frmKelvadon& window, SettingsStore& store, FileSystem& files,
+                   UserPrompts& prompts);
+    ~JournalWindows() override;
+
+    // mnuVoirLogs, F1, mnuFichierVoirLogs: an open viewer comes back to its
+    // normal state and the main window goes to the tray; otherwise a new
+    // viewer is shown. Closing it brings a visible main window back to its
+    // normal state.
+    void openViewer();
+    frmVoirLogs* viewer() const;
+
+    // mnuDefinirLogs and mnuPurgeLogs; the main window's check marks follow
+    // the settings once the dialog has closed.
+    void openLogFolderDialog();
+    void openPurgeDialog();
+
+private:
+    frmKelvadon& m_window;
+    SettingsStore& m_store;
+    FileSystem& m_files;
+    UserPrompts& m_prompts;
+    QPointer<frmVoirLogs> m_viewer;
+};
+
+} // namespace torvanelo
