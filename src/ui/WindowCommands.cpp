@@ -1,6 +1,12 @@
+#include "FolderContents.h"
+#include "HelpDocument.h"
+#include "JournalWindows.h"
 #include "MainProgram.h"
 #include "PairEditor.h"
+#include "ProgramFolder.h"
 #include "SettingsDialogs.h"
+#include "SettingsStore.h"
+#include "frmAbout.h"
 #include "frmAvertirDossierErr.h"
 #include "frmKelvadon.h"
 
@@ -20,6 +26,34 @@ namespace torvanelo {
 //   service             serviceDialogRequested
 void MainProgram::connectCommands() {
     [[maybe_unused]] frmKelvadon& window = *m_window;
+
+    // Folder contents.
+    auto* contents = new FolderContents(window, *m_store, m_services.files);
+    QObject::connect(&window, &frmKelvadon::showPairFilesRequested, contents,
+                     &FolderContents::ShowPairFiles);
+    QObject::connect(&window, &frmKelvadon::refreshFolderFilesRequested, contents,
+                     &FolderContents::refreshAfterPass);
+    QObject::connect(&window, &frmKelvadon::toggleFolderFilesRequested, contents,
+                     &FolderContents::mnuAfficherFichiers_Click);
+
+    // Journals.
+    auto* journals = new JournalWindows(window, *m_store, m_services.files, m_services.prompts);
+    QObject::connect(&window, &frmKelvadon::logViewerRequested, journals,
+                     &JournalWindows::openViewer);
+    QObject::connect(&window, &frmKelvadon::logFolderDialogRequested, journals,
+                     &JournalWindows::openLogFolderDialog);
+    QObject::connect(&window, &frmKelvadon::purgeDialogRequested, journals,
+                     &JournalWindows::openPurgeDialog);
+
+    // Help and About.
+    QObject::connect(&window, &frmKelvadon::helpRequested, &window, [this] {
+        ShowHelp(executableFolder(), m_store->settings().Language, m_services.files,
+                 m_services.prompts, m_window.get());
+    });
+    QObject::connect(&window, &frmKelvadon::aboutRequested, &window, [this] {
+        frmAbout about(m_store->settings().Language, m_window.get());
+        about.exec();
+    });
 
     // Pair editing and the settings dialogs.
     connectPairEditing(window, *m_store, m_services.prompts);
