@@ -262,7 +262,7 @@ int addFiles(const AddOptions& options, const NoteSink& note) {
     writer.finish();
 
     TemporaryFile::FinalState state;
-    state.mode = archiveStatus ? (archiveStatus->st_mode & 07777) : (0666 & ~currentUmask());
+    state.mode = archiveStatus ? (archiveStatus->st_mode & 0777) : (0666 & ~currentUmask());
     temporary.commit(state);
     syncFolder(folderOf(options.archivePath));
 

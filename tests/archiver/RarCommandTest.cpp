@@ -425,6 +425,19 @@ private slots:
         QCOMPARE(folderEntries(trip.src), QList<QByteArray>{"other.txt"});
     }
 
+    // Readers take '\' for a folder separator: such a name is refused, not
+    // stored in a form that would come back under another name.
+    void backslashInNameRefused() {
+        Trip trip;
+        QVERIFY(writeRaw(trip.src + "/a\\b", "x"));
+        QVERIFY(writeRaw(trip.src + "/c", "y"));
+        const ProcessResult added = trip.add("*");
+        QCOMPARE(added.exitCode, 2);
+        QVERIFY(added.err.contains("a\\b"));
+        QVERIFY(folderEntries(trip.out).isEmpty());
+        QCOMPARE(folderEntries(trip.src), (QList<QByteArray>{"a\\b", "c"}));
+    }
+
     // Symbolic links are never followed, neither when reading nor writing.
     void symbolicLinks() {
         Trip trip;
