@@ -468,6 +468,7 @@ void MainWindowTest::gridGesturesAskForTheirCommands() {
     fixture.writePairs({pairOf(fixture.folder(u"a"_s), fixture.folder(u"b"_s)),
                         pairOf(fixture.folder(u"c"_s), fixture.folder(u"d"_s))});
     QVERIFY(fixture.start());
+    fixture.unplugWindowCommands();
     frmKelvadon& window = fixture.window();
     FolderGrid* grid = window.grid();
     QSignalSpy edits(&window, &frmKelvadon::EditFolderRequested);
@@ -530,6 +531,7 @@ void MainWindowTest::buttonsAndMenusAskForTheirCommands() {
     QFETCH(int, operation);
     ProgramFixture fixture;
     QVERIFY(fixture.start());
+    fixture.unplugWindowCommands();
     frmKelvadon& window = fixture.window();
     QSignalSpy edits(&window, &frmKelvadon::EditFolderRequested);
     QSignalSpy removals(&window, &frmKelvadon::removePairsRequested);
@@ -553,6 +555,7 @@ void MainWindowTest::refreshAfterAPassNeedsTheHighlight() {
     fixture.writePairs({pairOf(fixture.folder(u"a"_s), fixture.folder(u"b"_s)),
                         pairOf(fixture.folder(u"c"_s), fixture.folder(u"d"_s))});
     QVERIFY(fixture.start());
+    fixture.unplugWindowCommands();
     frmKelvadon& window = fixture.window();
     QSignalSpy refreshes(&window, &frmKelvadon::refreshFolderFilesRequested);
     QSignalSpy listings(&window, &frmKelvadon::showPairFilesRequested);

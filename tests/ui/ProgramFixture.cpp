@@ -84,6 +84,26 @@ bool ProgramFixture::start() {
     return build().start();
 }
 
+void ProgramFixture::unplugWindowCommands() {
+    frmKelvadon* w = &window();
+    QObject::disconnect(w, &frmKelvadon::EditFolderRequested, nullptr, nullptr);
+    QObject::disconnect(w, &frmKelvadon::removePairsRequested, nullptr, nullptr);
+    QObject::disconnect(w, &frmKelvadon::setModeRequested, nullptr, nullptr);
+    QObject::disconnect(w, &frmKelvadon::showPairFilesRequested, nullptr, nullptr);
+    QObject::disconnect(w, &frmKelvadon::refreshFolderFilesRequested, nullptr, nullptr);
+    QObject::disconnect(w, &frmKelvadon::toggleFolderFilesRequested, nullptr, nullptr);
+    QObject::disconnect(w, &frmKelvadon::delayDialogRequested, nullptr, nullptr);
+    QObject::disconnect(w, &frmKelvadon::performanceDialogRequested, nullptr, nullptr);
+    QObject::disconnect(w, &frmKelvadon::prefixDialogRequested, nullptr, nullptr);
+    QObject::disconnect(w, &frmKelvadon::warningDialogRequested, nullptr, nullptr);
+    QObject::disconnect(w, &frmKelvadon::logFolderDialogRequested, nullptr, nullptr);
+    QObject::disconnect(w, &frmKelvadon::logViewerRequested, nullptr, nullptr);
+    QObject::disconnect(w, &frmKelvadon::purgeDialogRequested, nullptr, nullptr);
+    QObject::disconnect(w, &frmKelvadon::helpRequested, nullptr, nullptr);
+    QObject::disconnect(w, &frmKelvadon::aboutRequested, nullptr, nullptr);
+    QObject::disconnect(w, &frmKelvadon::serviceDialogRequested, nullptr, nullptr);
+}
+
 QAction* ProgramFixture::action(const char* name) {
     return find<QAction>(name);
 }

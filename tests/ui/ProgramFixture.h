@@ -60,6 +60,9 @@ public:
     QPushButton* button(const char* name);
 
     ProcessRunner& runner();
+    // Disconnects the windows plugged into the main window's commands, so a
+    // test sees the commands themselves without opening modal dialogs.
+    void unplugWindowCommands();
 
     LinuxFileSystem files;
     RecordingProcessRunner recordingRunner;

@@ -9,6 +9,8 @@
 #include "frmSplash.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -266,28 +268,38 @@ void StartUpTest::settingsGiveTheirCheckMarks() {
 }
 
 void StartUpTest::oddHexPairFileEndsTheProgramAndKeepsTheFile_data() {
-    QTest::addColumn<QByteArray>("pairFile");
-    QTest::newRow("odd source") << QByteArray("\"43003A005C0\",\"\"\r\n");
+    QTest::addColumn<QByteArray>("pairFile"); // null: the path is a folder
+    QTest::addColumn<QString>("message");
+    const QString hex = u"Invalid hexa string in the parameters file\r\n"_s;
+    QTest::newRow("odd source") << QByteArray("\"43003A005C0\",\"\"\r\n") << hex;
     QTest::newRow("odd target, second line")
-        << QByteArray("\"2F00\",\"2F00\"\r\n\"2F00\",\"2F007\"\r\n");
+        << QByteArray("\"2F00\",\"2F00\"\r\n\"2F00\",\"2F007\"\r\n") << hex;
+    // Saving over a file that cannot be read would lose the pairs it holds.
+    QTest::newRow("cannot be read") << QByteArray() << u"The folder-pair file cannot be read\r\n"_s;
 }
 
 void StartUpTest::oddHexPairFileEndsTheProgramAndKeepsTheFile() {
     QFETCH(QByteArray, pairFile);
+    QFETCH(QString, message);
     ProgramFixture fixture;
-    fixture.writeParameters(QStringLiteral("[Configuration]\nAutomatique=1\n"));
-    const QString pairPath = fixture.path(QStringLiteral("Torvanelo.w"));
-    QVERIFY(writeFile(pairPath, pairFile));
+    fixture.writeParameters(u"[Configuration]\nAutomatique=1\n"_s);
+    const QString pairPath = fixture.path(u"Torvanelo.w"_s);
+    if (pairFile.isNull())
+        QVERIFY(QDir().mkdir(pairPath));
+    else
+        QVERIFY(writeFile(pairPath, pairFile));
     QVERIFY(!fixture.start());
 
     QCOMPARE(fixture.exits, std::vector<int>{1});
     QCOMPARE(fixture.prompts.messages.size(), std::size_t(1));
     const auto& shown = fixture.prompts.messages.front();
     QCOMPARE(shown.icon, Icon::Error);
-    QCOMPARE(shown.title, QStringLiteral("Torvanelo"));
-    QCOMPARE(shown.text,
-             QStringLiteral("Invalid hexa string in the parameters file\r\n") + pairPath);
-    QCOMPARE(readFile(pairPath).value_or(QByteArray()), pairFile);
+    QCOMPARE(shown.title, u"Torvanelo"_s);
+    QCOMPARE(shown.text, message + pairPath);
+    if (pairFile.isNull())
+        QVERIFY(QFileInfo(pairPath).isDir());
+    else
+        QCOMPARE(readFile(pairPath).value_or(QByteArray()), pairFile);
     QVERIFY(!fixture.window().isVisible());
     QVERIFY(fixture.program().controller().ProcessingStopped());
 }

@@ -1,12 +1,9 @@
 #include "DelayDecisions.h"
-#include "PairEditingDecisions.h"
 #include "ParametersFile.h"
 #include "PrefixDecisions.h"
 #include "SetModeDecisions.h"
-#include "SettingsStore.h"
 #include "TestFiles.h"
 #include "TestRegistry.h"
-#include "WarningDialogDecisions.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,8 +21,6 @@ private slots:
     void intervalBox();
     void durationLabel_data();
     void durationLabel();
-    void setModeOpening_data();
-    void setModeOpening();
     void setModeWritesItsKeysInOrder();
     void prefix_data();
     void prefix();
@@ -33,9 +28,6 @@ private slots:
     void delayBox();
     void delayArrows_data();
     void delayArrows();
-    void removedRange_data();
-    void removedRange();
-    void warningSettingsReachTheFile();
 };
 
 void DialogDecisionsTest::intervalBox_data() {
@@ -95,40 +87,6 @@ void DialogDecisionsTest::durationLabel() {
     QFETCH(int, language);
     QFETCH(QString, label);
     QCOMPARE(torvanelo::durationLabel(passes, delay, language), label);
-}
-
-void DialogDecisionsTest::setModeOpening_data() {
-    QTest::addColumn<QString>("interval");
-    QTest::addColumn<QString>("mode");
-    QTest::addColumn<QString>("enabled");
-    QTest::addColumn<bool>("ownInterval");
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<bool>("uncompress");
-    QTest::addColumn<bool>("ticked");
-    QTest::newRow("every pass") << u"1"_s << u"0"_s << u"1"_s << false << u"2"_s << false << true;
-    QTest::newRow("edited 100000")
-        << u"100000"_s << u"1"_s << u"0"_s << false << u"2"_s << true << false;
-    QTest::newRow("unreadable") << u"often"_s << u"0"_s << u"1"_s << false << u"2"_s << false
-                                << true;
-    QTest::newRow("own interval") << u"100"_s << u"0"_s << u"1"_s << true << u"100"_s << false
-                                  << true;
-    QTest::newRow("upper end") << u"64000"_s << u"0"_s << u"1"_s << true << u"64000"_s << false
-                               << true;
-    // Any mode but "0" uncompresses; only "1" enables.
-    QTest::newRow("odd mode, odd enabled")
-        << u"2"_s << u"7"_s << u"yes"_s << true << u"2"_s << true << false;
-}
-
-void DialogDecisionsTest::setModeOpening() {
-    QFETCH(QString, interval);
-    QFETCH(QString, mode);
-    QFETCH(QString, enabled);
-    FolderPair pair{u"/in"_s, u"/out"_s, interval, interval, mode, enabled};
-    const SetModeOpening opening = torvanelo::setModeOpening(pair);
-    QTEST(opening.ownInterval, "ownInterval");
-    QTEST(opening.intervalText, "box");
-    QTEST(opening.uncompress, "uncompress");
-    QTEST(opening.enabled, "ticked");
 }
 
 void DialogDecisionsTest::setModeWritesItsKeysInOrder() {
@@ -230,53 +188,6 @@ void DialogDecisionsTest::delayArrows() {
     const ArrowStep step = up ? arrowUp(text) : arrowDown(text);
     QTEST(step.delay, "delay");
     QTEST(step.atMinimum, "atMinimum");
-}
-
-void DialogDecisionsTest::removedRange_data() {
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("current");
-    QTest::addColumn<int>("end");
-    QTest::addColumn<QList<int>>("kept");
-    QTest::newRow("2 to 4 upwards") << 6 << 2 << 4 << QList<int>{0, 1, 5};
-    QTest::newRow("2 to 4 downwards") << 6 << 4 << 2 << QList<int>{0, 1, 5};
-    QTest::newRow("one row of six") << 6 << 3 << 3 << QList<int>{0, 1, 2, 4, 5};
-    QTest::newRow("all, downwards") << 6 << 0 << 5 << QList<int>{};
-    QTest::newRow("all, upwards") << 6 << 5 << 0 << QList<int>{};
-    QTest::newRow("the only row") << 1 << 0 << 0 << QList<int>{};
-    QTest::newRow("first of two") << 2 << 0 << 0 << QList<int>{1};
-    QTest::newRow("ends outside") << 4 << -1 << 9 << QList<int>{};
-    QTest::newRow("empty grid") << 0 << 0 << 0 << QList<int>{};
-}
-
-void DialogDecisionsTest::removedRange() {
-    QFETCH(int, rows);
-    QFETCH(int, current);
-    QFETCH(int, end);
-    const std::vector<int> kept = rowsAfterRemoval(rows, current, end);
-    QTEST(QList<int>(kept.begin(), kept.end()), "kept");
-}
-
-void DialogDecisionsTest::warningSettingsReachTheFile() {
-    QTemporaryDir folder;
-    SettingsStore store(folder.path());
-    store.readLanguage();
-    store.readRemaining();
-    // The administrator's own command line, unchanged.
-    const QString text = u"ops \"disk; echo $HOME\" 'x'"_s;
-    storeWarningSettings(store, WarningChoice{true, false, true, text});
-    SettingsStore again(folder.path());
-    again.readRemaining();
-    QCOMPARE(again.settings().WarnOnScreen, true);
-    QCOMPARE(again.settings().WarnBeep, false);
-    QCOMPARE(again.settings().WarnNetSend, true);
-    QCOMPARE(again.settings().NetSendMessage, text);
-    QCOMPARE(netSendCommand(text), u"net send "_s + text);
-    const QByteArray file = readFile(folder.filePath(u"Torvanelo.ini"_s)).value_or(QByteArray());
-    const qsizetype screen = file.indexOf("ErreurDossier=");
-    const qsizetype beep = file.indexOf("ErreurDossierSon=");
-    const qsizetype netSend = file.indexOf("ErreurDossierNetSend=");
-    const qsizetype message = file.indexOf("MessageNetSend=");
-    QVERIFY(screen >= 0 && screen < beep && beep < netSend && netSend < message);
 }
 
 TORVANELO_TEST(DialogDecisionsTest);

@@ -490,7 +490,7 @@ void SettingsDialogsTest::tryButton() {
 }
 
 void SettingsDialogsTest::screenshotsInFrench() {
-    auto fixture = program(u"[Configuration]\nTemporisation=60\n"_s, {u"100"_s});
+    auto fixture = program(u"[Configuration]\nTemporisation=60\nPerformance=50\n"_s, {u"100"_s});
     QVERIFY(fixture);
     SettingsStore& store = fixture->program().store();
     const QString folder = buildDir() + u"/screenshots"_s;
