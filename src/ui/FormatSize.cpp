@@ -40,7 +40,7 @@ QString FormatSize(qint64 bytes, const QLocale& locale) {
         size = fixed(kb, 2, locale) + QStringLiteral("KB");
     else if (kilobytes < 100)
         size = fixed(kb, 1, locale) + QStringLiteral("KB");
-    else if (kilobytes < 1000)
+    else if (kilobytes < 1024)
         size = fixed(kb, 0, locale) + QStringLiteral("KB");
     else if (kilobytes < 10000)
         size = fixed(mb, 2, locale) + QStringLiteral("MB");

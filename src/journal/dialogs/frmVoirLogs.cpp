@@ -59,9 +59,11 @@ frmVoirLogs::frmVoirLogs(const Settings& settings, FileSystem& files, UserPrompt
     setAttribute(Qt::WA_ShowWithoutActivating);
     setFixedSize(px(WindowWidth), px(WindowHeight));
     setAutoFillBackground(true);
-    // The main window's size of text, so that four dates fit on a row.
+    // The main window's small, narrow text, so that four dates fit on a row
+    // with room between them.
     QFont small = font();
     small.setPointSize(8);
+    small.setStretch(QFont::SemiCondensed);
     setFont(small);
 
     // The left edges of the second, third and fourth columns; never shown.
@@ -96,10 +98,7 @@ frmVoirLogs::frmVoirLogs(const Settings& settings, FileSystem& files, UserPrompt
 
 void frmVoirLogs::Form_Load() {
     applyCaption();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.right() + 1 - width(), area.top());
-    }
+    placeTopRight();
 
     m_folder = m_settings.LogFolder;
     for (const QString& name : ListJournals(m_files, m_folder))
@@ -213,6 +212,22 @@ void frmVoirLogs::VScroll1_Change(int value) {
 
 void frmVoirLogs::applyCaption() {
     setWindowTitle(ViewerCaption(m_settings.Language));
+}
+
+void frmVoirLogs::placeTopRight() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    // The frame is known once the window is shown; until then its width is
+    // the client's.
+    const QRect area = screen->availableGeometry();
+    move(area.right() + 1 - frameGeometry().width(), area.top());
+}
+
+void frmVoirLogs::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!event->spontaneous())
+        placeTopRight();
 }
 
 void frmVoirLogs::closeEvent(QCloseEvent* event) {

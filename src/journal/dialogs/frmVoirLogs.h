@@ -58,6 +58,7 @@ signals:
     void viewerClosed();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -76,6 +77,7 @@ private:
     void VScroll1_Change(int value);
     void placeLabel(const DateLabel& entry);
     void applyCaption();
+    void placeTopRight();
 
     const Settings& m_settings;
     FileSystem& m_files;

@@ -68,7 +68,8 @@ private slots:
     }
 
     void countAndTooltipTexts() {
-        QCOMPARE(FolderCountText(3, u"/srv/in"_s, LanguageEnglish), u"3 files/folders in /srv/in"_s);
+        QCOMPARE(FolderCountText(3, u"/srv/in"_s, LanguageEnglish),
+                 u"3 files/folders in /srv/in"_s);
         QCOMPARE(FolderCountText(0, u"??? /srv/gone"_s, LanguageFrench),
                  u"0 fichiers/dossiers dans ??? /srv/gone"_s);
         QCOMPARE(FolderItemTooltip(u"[Plans]"_s, true, 0, LanguageEnglish), u"folder [Plans]"_s);

@@ -1,4 +1,5 @@
 #include "FolderContents.h"
+
 #include "FolderGrid.h"
 #include "NameCodec.h"
 #include "ProcessingController.h"
@@ -60,8 +61,7 @@ private slots:
         QTest::addColumn<QString>("countWord");
         QTest::addColumn<QString>("folderWord");
         QTest::newRow("English") << LanguageEnglish << u" files/folders in "_s << u"folder "_s;
-        QTest::newRow("French") << LanguageFrench << u" fichiers/dossiers dans "_s
-                                << u"dossier "_s;
+        QTest::newRow("French") << LanguageFrench << u" fichiers/dossiers dans "_s << u"dossier "_s;
     }
     void listsFilesAndFoldersWithCounts() {
         QFETCH(int, language);

@@ -14,13 +14,13 @@
 #include "frmVoirLogs.h"
 
 #include <QAction>
-#include <QLineEdit>
-#include <QToolButton>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStringDecoder>
 #include <QTest>
+#include <QToolButton>
 
 using namespace torvanelo;
 using namespace torvanelo::test;
@@ -107,9 +107,10 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("language");
         QTest::addColumn<QStringList>("mentions");
-        const QStringList common = {u"systemctl"_s, u"journalctl -t Torvanelo"_s,
-                                    u"RA000124.rn"_s, u"RA000124.rr"_s, u".torvanelo-extract-"_s,
-                                    u"TORVANELO_HOME"_s, u"Log Torvanelo"_s, u"net send"_s};
+        const QStringList common = {u"systemctl"_s,           u"journalctl -t Torvanelo"_s,
+                                    u"RA000124.rn"_s,         u"RA000124.rr"_s,
+                                    u".torvanelo-extract-"_s, u"TORVANELO_HOME"_s,
+                                    u"Log Torvanelo"_s,       u"net send"_s};
         QTest::newRow("French") << u"TorvaneloHelpFR.htm"_s << u"fr"_s
                                 << (common + QStringList({u"Premiers pas"_s, u"interruption"_s}));
         QTest::newRow("English") << u"TorvaneloHelpEN.htm"_s << u"en"_s
@@ -138,8 +139,9 @@ private slots:
         QTest::addColumn<int>("language");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("purpose");
-        QTest::newRow("French") << 1 << u"A propos de..."_s
-                                << u"Torvanelo: compression/décompression de fichiers en préservant les flux"_s;
+        QTest::newRow("French")
+            << 1 << u"A propos de..."_s
+            << u"Torvanelo: compression/décompression de fichiers en préservant les flux"_s;
         QTest::newRow("English") << 0 << u"About..."_s
                                  << u"Torvanelo: compress/uncompress files preserving streams"_s;
     }

@@ -65,14 +65,16 @@ private slots:
                  u"Archive compress/uncompress operations in daily Log files"_s);
         // Logging off: the rest is greyed.
         QVERIFY(!child<QCheckBox>(&dialog, "chkLogs")->isChecked());
-        for (const char* name : {"chkFichiersLogs", "lblTitre", "Lecteurs", "Chemins", "lblDossier"})
+        for (const char* name :
+             {"chkFichiersLogs", "lblTitre", "Lecteurs", "Chemins", "lblDossier"})
             QVERIFY2(!child<QWidget>(&dialog, name)->isEnabled(), name);
         // The tree starts at the journal folder: the program folder.
         QCOMPARE(dialog.currentFolder(), fixture.home());
         QCOMPARE(child<QLabel>(&dialog, "lblDossier")->text(), fixture.home());
 
         click(&dialog, "chkLogs");
-        for (const char* name : {"chkFichiersLogs", "lblTitre", "Lecteurs", "Chemins", "lblDossier"})
+        for (const char* name :
+             {"chkFichiersLogs", "lblTitre", "Lecteurs", "Chemins", "lblDossier"})
             QVERIFY2(child<QWidget>(&dialog, name)->isEnabled(), name);
         click(&dialog, "chkFichiersLogs");
         QVERIFY(dialog.pointTreeAt(chosen));
@@ -223,7 +225,8 @@ private slots:
         box->setText(u"500"_s);
         click(&dialog, "UpDown1Up");
         QCOMPARE(box->text(), u"366"_s);
-        QCOMPARE(child<QLabel>(&dialog, "lblJours")->text(), language == 1 ? u"jours"_s : u"days"_s);
+        QCOMPARE(child<QLabel>(&dialog, "lblJours")->text(),
+                 language == 1 ? u"jours"_s : u"days"_s);
     }
 
     void purgeOkRefusesOutOfRange_data() {

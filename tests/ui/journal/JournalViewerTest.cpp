@@ -9,11 +9,11 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QLineEdit>
-#include <QScreen>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 
@@ -51,8 +51,8 @@ void prepare(ProgramFixture& fixture, const QString& journals, int language = 0,
              const QString& logs = QString()) {
     QDir().mkpath(journals);
     fixture.writeParameters(u"[Configuration]\nLangue="_s + QString::number(language)
-                            + u"\nTemporisation=600\n[Logs]\nLogs=1\nPathLogs="_s + journals
-                            + u'\n' + logs);
+                            + u"\nTemporisation=600\n[Logs]\nLogs=1\nPathLogs="_s + journals + u'\n'
+                            + logs);
 }
 
 frmVoirLogs* openViewer(ProgramFixture& fixture) {
