@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace torvanelo {
@@ -204,9 +205,8 @@ void frmSetMode::txtMiroirN_Change() {
     const QString text = m_txtMiroirN->text();
     const QString trimmed = text.trimmed();
     if (trimmed != text) {
-        // Comes back here with the trimmed text.
+        const QSignalBlocker quiet(m_txtMiroirN);
         m_txtMiroirN->setText(trimmed);
-        return;
     }
     const Settings& s = m_store.settings();
     const IntervalCheck check = checkInterval(trimmed);
