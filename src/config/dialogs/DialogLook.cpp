@@ -2,7 +2,10 @@
 
 #include "Texts.h"
 
+#include <QPainter>
 #include <QStyle>
+
+#include <algorithm>
 
 namespace torvanelo {
 

@@ -1,9 +1,7 @@
 #pragma once
 
 #include <QDialog>
-#include <QFontMetrics>
 #include <QLabel>
-#include <QPainter>
 #include <QString>
 
 namespace torvanelo {

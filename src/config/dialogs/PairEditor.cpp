@@ -74,9 +74,11 @@ void PairEditor::EditFolder(int folderKind, int operation) {
         FolderPair& pair = rows[std::size_t(pairNumber) - 1];
         (source ? pair.Source : pair.Target) = *path;
     }
-    saveAndReload(rows);
+    const bool saved = saveAndReload(rows);
 
-    if (folderKind == SourceBrowsed && operation == AddPair && model.rowCount() > 0
+    // Only when the new pair is there: after a failed save the last row is
+    // another pair, whose settings are not what the user is asked for.
+    if (saved && folderKind == SourceBrowsed && operation == AddPair && model.rowCount() > 0
         && !m_window.exitRequested()) {
         const int last = model.rowCount() - 1;
         grid->makeCurrentRow(last);
@@ -133,16 +135,18 @@ void PairEditor::openSetMode(int row) {
     dialog.exec();
 }
 
-void PairEditor::saveAndReload(const std::vector<FolderPair>& rows) {
+bool PairEditor::saveAndReload(const std::vector<FolderPair>& rows) {
+    bool saved = false;
     {
         WaitCursor wait;
         const Settings& s = m_store.settings();
-        SaveFolderPairs(m_store.parametersFile(), s.PairFile, rows);
+        saved = SaveFolderPairs(m_store.parametersFile(), s.PairFile, rows);
         // One turn for the window to repaint; input waits for the reload, so
         // no second command runs on the list as it was.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
     reload();
+    return saved;
 }
 
 void PairEditor::reload() {

@@ -42,8 +42,8 @@ public:
 private:
     // Writes the rows as the whole list, lets the window repaint once and
     // reloads the list, under the hourglass. A save that fails leaves the
-    // files as they were, and the reload shows them.
-    void saveAndReload(const std::vector<FolderPair>& rows);
+    // files as they were, and the reload shows them; false then.
+    bool saveAndReload(const std::vector<FolderPair>& rows);
     // Reloads the list from the files; a pair file that can no longer be
     // read ends the program, as at start-up.
     void reload();

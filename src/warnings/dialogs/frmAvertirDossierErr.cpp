@@ -1,5 +1,6 @@
 #include "frmAvertirDossierErr.h"
 
+#include "DialogLook.h"
 #include "ProcessRunner.h"
 #include "SettingsStore.h"
 #include "Texts.h"
@@ -24,9 +25,7 @@ frmAvertirDossierErr::frmAvertirDossierErr(SettingsStore& store, UserPrompts& pr
     , m_prompts(prompts)
     , m_runner(runner) {
     setObjectName(QStringLiteral("frmAvertirDossierErr"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setModal(true);
+    setDialogLook(this);
 
     m_chkDossierErr = new QCheckBox(this);
     m_chkDossierErr->setObjectName(QStringLiteral("chkDossierErr"));
@@ -97,8 +96,8 @@ void frmAvertirDossierErr::retranslate() {
                              u"NT seulement - utiliser WinPopup pour recevoir les messages",
                              u"NT only - use WinPopup to receive messages"));
     m_cmdEssayer->setText(Tr(language, u"Essayer", u"Try"));
-    m_cmdOK->setText(QStringLiteral("&OK"));
-    m_cmdAnnuler->setText(Tr(language, u"&Annuler", u"&Cancel"));
+    m_cmdOK->setText(okCaption());
+    m_cmdAnnuler->setText(cancelCaption(language));
 }
 
 void frmAvertirDossierErr::chkDossierErrNetSend_Click() {

@@ -396,12 +396,18 @@ void PairEditingTest::failedSaveLeavesTheFiles() {
     QVERIFY(QFile::rename(ini, ini + u".away"_s));
     QVERIFY(QDir().mkdir(ini));
 
+    ModalDriver driver;
+    fixture.prompts.folders = {fixture.folder(u"new"_s)};
+    fixture.action("mnuAjouterSourceParcourir")->trigger();
     fixture.window().grid()->setSelectionHighlight(true);
     fixture.prompts.defaultAnswer = UserPrompts::Answer::Yes;
     fixture.action("mnuSupprimerDossiers")->trigger();
     QCOMPARE(readFile(fixture.path(u"Torvanelo.w"_s)), pairFile);
     QCOMPARE(fixture.window().pairModel().rowCount(), 6);
     QVERIFY(fixture.exits.empty());
+    // No settings asked for a pair that did not make it into the list.
+    QCoreApplication::processEvents();
+    QVERIFY(driver.seen.isEmpty());
 }
 
 void PairEditingTest::unreadablePairFileEndsTheProgram() {
