@@ -1,10 +1,8 @@
-#include "FolderContents.h"
 #include "FormatSize.h"
 #include "JournalDialogRules.h"
 #include "NameCodec.h"
 #include "OpenDocument.h"
 #include "TestRegistry.h"
-#include "Texts.h"
 
 #include <QTest>
 
@@ -67,18 +65,6 @@ private slots:
         QCOMPARE(FormatSize(1048575, german), u"1024KB (1.048.575 bytes)"_s);
     }
 
-    void countAndTooltipTexts() {
-        QCOMPARE(FolderCountText(3, u"/srv/in"_s, LanguageEnglish),
-                 u"3 files/folders in /srv/in"_s);
-        QCOMPARE(FolderCountText(0, u"??? /srv/gone"_s, LanguageFrench),
-                 u"0 fichiers/dossiers dans ??? /srv/gone"_s);
-        QCOMPARE(FolderItemTooltip(u"[Plans]"_s, true, 0, LanguageEnglish), u"folder [Plans]"_s);
-        QCOMPARE(FolderItemTooltip(u"[Plans]"_s, true, 0, 2), u"folder [Plans]"_s);
-        QCOMPARE(FolderItemTooltip(u"[Plans]"_s, true, 0, LanguageFrench), u"dossier [Plans]"_s);
-        QCOMPARE(FolderItemTooltip(u"Gone.txt"_s, false, std::nullopt, LanguageEnglish),
-                 u"Gone.txt"_s);
-    }
-
     void journalDates_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("date");
@@ -93,14 +79,6 @@ private slots:
         QCOMPARE(JournalDate(name), date);
     }
 
-    void viewerLabelsGoInRowsOfFour() {
-        const std::vector<QPoint> expected = {{120, 120},  {1080, 120}, {2040, 120},
-                                              {3000, 120}, {120, 480},  {1080, 480},
-                                              {2040, 480}, {3000, 480}, {120, 840}};
-        for (int index = 0; index < int(expected.size()); ++index)
-            QCOMPARE(ViewerLabelTwips(index), expected[std::size_t(index)]);
-    }
-
     void viewerScrollReachesEveryLabel() {
         QCOMPARE(ViewerScrollMaximum(0, 2175), 33600 - 2175);
         QCOMPARE(ViewerScrollMaximum(25, 2175), 33600 - 2175);
@@ -109,12 +87,6 @@ private slots:
         QCOMPARE(last, 120 + 99 * 360);
         QVERIFY(ViewerScrollMaximum(400, 2175) + 2175 >= last + 195);
         QCOMPARE(ViewerScrollMaximum(0, 40000), 0);
-    }
-
-    void removeTexts() {
-        QCOMPARE(RemoveLogText(LanguageFrench, u"2001-05-12"_s),
-                 u"Effacer le journal '2001-05-12'"_s);
-        QCOMPARE(RemoveLogText(LanguageEnglish, u"2001-05-12"_s), u"Remove Log '2001-05-12'"_s);
     }
 
     void purgeArrows_data() {
@@ -202,14 +174,6 @@ private slots:
         QFETCH(QByteArray, type);
         QFETCH(bool, drive);
         QCOMPARE(IsDriveMount(mountPoint, type), drive);
-    }
-
-    void mountedDrivesBeginWithTheRoot() {
-        const auto drives = MountedDrives();
-        QVERIFY(!drives.empty());
-        QCOMPARE(drives.front(), u"/"_s);
-        for (std::size_t i = 2; i < drives.size(); ++i)
-            QVERIFY(drives[i - 1] < drives[i]);
     }
 
     void driveOfFolder_data() {

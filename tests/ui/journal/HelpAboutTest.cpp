@@ -3,7 +3,6 @@
 #include "JournalUiSupport.h"
 #include "JournalWindows.h"
 #include "ProgramFixture.h"
-#include "ProgramFolder.h"
 #include "ScratchFolder.h"
 #include "TestRegistry.h"
 #include "Texts.h"
@@ -86,20 +85,6 @@ private slots:
         } else {
             QVERIFY(prompts.messages.empty());
             QCOMPARE(documents.paths(), QStringList({folder.filePath(opened)}));
-        }
-    }
-
-    void helpMenuLooksBesideTheExecutable() {
-        ProgramFixture fixture;
-        QVERIFY(fixture.start());
-        RecordedDocuments documents;
-        fixture.action("mnuAide")->trigger();
-        const QString expected = HelpDocumentPath(executableFolder(), LanguageEnglish);
-        if (QFile::exists(expected)) {
-            QCOMPARE(documents.paths(), QStringList({expected}));
-        } else {
-            QVERIFY(documents.urls.empty());
-            QCOMPARE(fixture.prompts.messages.back().text, u"Documentation not yet available..."_s);
         }
     }
 
