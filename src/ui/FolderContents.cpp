@@ -48,6 +48,9 @@ FolderContents::FolderContents(frmKelvadon& window, SettingsStore& store, const 
     , m_store(store)
     , m_files(files) {
     setObjectName(QStringLiteral("FolderContents"));
+    // The counts name folders: text, even when a name looks like markup.
+    for (Side side : {SourceSide, TargetSide})
+        countLabel(side)->setTextFormat(Qt::PlainText);
 }
 
 QListWidget* FolderContents::list(Side side) const {

@@ -52,6 +52,7 @@ frmPathLogs::frmPathLogs(SettingsStore& store, QWidget* parent, std::vector<QStr
     m_lblTitre->setObjectName(QStringLiteral("lblTitre"));
     m_lblDossier = new QLabel(this);
     m_lblDossier->setObjectName(QStringLiteral("lblDossier"));
+    m_lblDossier->setTextFormat(Qt::PlainText);
     m_lblDossier->setFrameShape(QFrame::Panel);
     m_lblDossier->setFrameShadow(QFrame::Sunken);
     m_lblDossier->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -118,7 +118,10 @@ void frmVoirLogs::Form_Load() {
 
 void frmVoirLogs::addLabel(const QString& fileName) {
     const int index = labelCount();
-    auto* label = new QLabel(JournalDate(fileName), this);
+    auto* label = new QLabel(this);
+    // A name is text, even when it looks like markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setText(JournalDate(fileName));
     // Every date label is "Label", told apart by its index, as a control
     // array is.
     label->setObjectName(QStringLiteral("Label"));

@@ -249,13 +249,19 @@ private slots:
         // Not a dated name: listed under the ten characters after the prefix,
         // and the label opens that very file.
         QVERIFY(writeFile(journals + u"/Log Torvanelo backup.htm"_s, "x"));
+        QVERIFY(writeFile(journals + u"/Log Torvanelo <b>bold<b>.htm"_s, "x"));
         QVERIFY(fixture.start());
         frmKelvadon& window = fixture.window();
         QVERIFY(window.isVisible());
         RecordedDocuments opened;
         frmVoirLogs* viewer = openViewer(fixture);
         QVERIFY(viewer);
-        QCOMPARE(viewer->dateLabel(3)->text(), u"backup.htm"_s);
+        QCOMPARE(viewer->labelCount(), 5);
+        // Markup in a name stays text.
+        QLabel* markup = viewer->dateLabel(3);
+        QCOMPARE(markup->text(), u"<b>bold<b>"_s);
+        QCOMPARE(markup->textFormat(), Qt::PlainText);
+        QCOMPARE(viewer->dateLabel(4)->text(), u"backup.htm"_s);
         QCOMPARE(opened.paths().back(), journals + u"/Log Torvanelo backup.htm"_s);
 
         QLabel* first = viewer->dateLabel(0);
