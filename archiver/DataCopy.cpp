@@ -16,7 +16,7 @@ namespace {
 // Small chunks stay in the processor's cache between the read, the CRC and
 // the write; a few of them let the reading and the checksumming run apart.
 constexpr size_t ChunkSize = size_t{256} << 10;
-constexpr size_t ChunkCount = 4;
+constexpr size_t ChunkCount = 8;
 constexpr uint64_t WritebackStep = uint64_t{8} << 20;
 
 // Computes the running CRC32 of the chunks handed to it, in the order given.
