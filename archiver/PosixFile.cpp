@@ -19,6 +19,37 @@ bool marksUnsupported(int error) {
     return error == ENOTSUP || error == EOPNOTSUPP;
 }
 
+// An unnamed file in `folder`, marked hidden before it gets its temporary
+// name, so that no moment exists in which a leftover would lack the mark.
+// Invalid when the file system has no unnamed files or /proc is missing; the
+// caller then falls back to creating the name first.
+Fd markedUnnamedFile(const std::string& folder, const std::string& prefix,
+                     const std::string& finalName, std::string& path) {
+    Fd fd(::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    if (!fd.valid()) {
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)
+            return Fd();
+        throw RarError(ExitCode::CreateError,
+                       systemReason("creating a temporary file in " + quotedName(folder), errno));
+    }
+    if (!xattr::setHiddenMark(fd.get(), true) && !marksUnsupported(errno))
+        throw RarError(
+            ExitCode::CreateError,
+            systemReason("marking a temporary file in " + quotedName(folder) + " hidden", errno));
+    const std::string self = "/proc/self/fd/" + std::to_string(fd.get());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path = prefix + temporaryNameFor(finalName, randomTemporaryPart());
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
+            return fd;
+        if (errno != EEXIST)
+            break;
+    }
+    if (errno == ENOENT || errno == EXDEV || errno == EPERM)
+        return Fd();
+    throw RarError(ExitCode::CreateError,
+                   systemReason("creating a temporary file in " + quotedName(folder), errno));
+}
+
 } // namespace
 
 std::string systemReason(const std::string& what, int error) {
@@ -152,20 +183,28 @@ TemporaryFile::TemporaryFile(const std::string& finalPath)
     const std::string prefix = finalPath.find('/') == std::string::npos
                                    ? std::string()
                                    : (folder == "/" ? folder : folder + "/");
-    // mkostemps fills the six X with letters and digits, the random part of
-    // the shared temporary name pattern.
-    std::string pattern =
-        prefix
-        + temporaryNameFor(lastComponent(finalPath), std::string(TemporaryRandomLength, 'X'));
-    const int fd =
-        ::mkostemps(pattern.data(), static_cast<int>(TemporaryNameSuffix.size()), O_CLOEXEC);
-    if (fd < 0)
-        throw RarError(ExitCode::CreateError,
-                       systemReason("creating a temporary file in " + quotedName(folder), errno));
-    m_fd = Fd(fd);
-    m_path = pattern;
+    const std::string finalName = lastComponent(finalPath);
+    m_fd = markedUnnamedFile(folder, prefix, finalName, m_path);
+    if (!m_fd.valid()) {
+        // mkostemps fills the six X with letters and digits, the random part
+        // of the shared temporary name pattern.
+        m_path = prefix + temporaryNameFor(finalName, std::string(TemporaryRandomLength, 'X'));
+        const int fd =
+            ::mkostemps(m_path.data(), static_cast<int>(TemporaryNameSuffix.size()), O_CLOEXEC);
+        if (fd < 0)
+            throw RarError(
+                ExitCode::CreateError,
+                systemReason("creating a temporary file in " + quotedName(folder), errno));
+        m_fd = Fd(fd);
+        if (!xattr::setHiddenMark(fd, true) && !marksUnsupported(errno)) {
+            const int error = errno;
+            ::unlink(m_path.c_str());
+            throw RarError(ExitCode::CreateError,
+                           systemReason("marking " + quotedName(m_path) + " hidden", error));
+        }
+    }
     struct stat status {};
-    if (::fstat(fd, &status) != 0) {
+    if (::fstat(m_fd.get(), &status) != 0) {
         const int error = errno;
         ::unlink(m_path.c_str());
         throw RarError(ExitCode::CreateError,
@@ -173,12 +212,6 @@ TemporaryFile::TemporaryFile(const std::string& finalPath)
     }
     m_device = status.st_dev;
     m_inode = status.st_ino;
-    if (!xattr::setHiddenMark(fd, true) && !marksUnsupported(errno)) {
-        const int error = errno;
-        ::unlink(m_path.c_str());
-        throw RarError(ExitCode::CreateError,
-                       systemReason("marking " + quotedName(m_path) + " hidden", error));
-    }
 }
 
 TemporaryFile::~TemporaryFile() {

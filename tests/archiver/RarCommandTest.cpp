@@ -100,6 +100,13 @@ struct Trip {
     ProcessResult extract() { return runRar({QStringLiteral("e"), decoded(archive)}, decoded(ex)); }
 };
 
+// True once the one file of the folder has data: its creation is over.
+bool holdsData(const QByteArray& folder, const QList<QByteArray>& entries) {
+    struct stat status {};
+    return entries.size() == 1 && ::stat((folder + '/' + entries[0]).constData(), &status) == 0
+           && status.st_size > 0;
+}
+
 bool isOurTemporary(const QByteArray& name) {
     return torvanelo::isTemporaryName(name.toStdString());
 }
@@ -564,7 +571,7 @@ private slots:
         QVERIFY(QTest::qWaitFor(
             [&] {
                 seen = folderEntries(trip.out);
-                return !seen.isEmpty() || process.state() == QProcess::NotRunning;
+                return holdsData(trip.out, seen) || process.state() == QProcess::NotRunning;
             },
             600000));
         QCOMPARE(seen.size(), 1);
@@ -600,7 +607,7 @@ private slots:
         QVERIFY(QTest::qWaitFor(
             [&] {
                 seen = folderEntries(trip.ex);
-                return !seen.isEmpty() || extractor.state() == QProcess::NotRunning;
+                return holdsData(trip.ex, seen) || extractor.state() == QProcess::NotRunning;
             },
             600000));
         QCOMPARE(seen.size(), 1);
