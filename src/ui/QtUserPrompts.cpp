@@ -50,6 +50,8 @@ UserPrompts::Answer QtUserPrompts::message(QWidget* parent, Icon icon, Buttons b
     QMessageBox box(
         boxIcon(icon), title, text,
         buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+    // Texts carry folder and file names: markup in a name is shown as written.
+    box.setTextFormat(Qt::PlainText);
     const int pressed = box.exec();
     if (buttons == Buttons::Ok)
         return Answer::Ok;
