@@ -61,6 +61,9 @@ SystemdServiceSetup SystemdServiceSetup::forThisProcess(const QString& programFo
     setup.executable = executableOfThisProcess();
     setup.programFolder = programFolder;
     setup.userUnitFolder = userUnitFolderOfThisUser();
+    const QByteArray unitFolder = qgetenv("TORVANELO_UNIT_FOLDER");
+    if (unitFolder.startsWith('/'))
+        setup.systemUnitFolder = decodeFileName(unitFolder);
     setup.startedAsService = qgetenv("TORVANELO_SERVICE") == "1";
     return setup;
 }

@@ -27,6 +27,9 @@ struct SystemdServiceSetup {
 
     // This process: the executable from /proc/self/exe, the user unit folder
     // of the user running it, and TORVANELO_SERVICE read from the environment.
+    // TORVANELO_UNIT_FOLDER, when it holds an absolute path, names the folder
+    // of the system unit instead of the default (for tests, and for packages
+    // that install units elsewhere, e.g. /usr/lib/systemd/system).
     static SystemdServiceSetup forThisProcess(const QString& programFolder);
 };
 

@@ -58,6 +58,9 @@ bool StartUp::run() {
 
     // Only whether the archiver can be started counts, not what it answers.
     m_archiverPresent = m_services.runner.RunAndWait(QStringLiteral("rar -?"), RunOptions{});
+    // A service stop that came while the check ran has ended the program.
+    if (m_window.exitRequested())
+        return false;
     if (!m_archiverPresent) {
         m_services.prompts.message(&m_window, UserPrompts::Icon::Error, UserPrompts::Buttons::Ok,
                                    archiverMissingTitle(),
@@ -73,6 +76,9 @@ bool StartUp::run() {
         return false;
     }
 
+    // Nor does a program that was ended on the way start its passes.
+    if (m_window.exitRequested())
+        return false;
     automaticStart();
     return !m_window.exitRequested();
 }
@@ -84,6 +90,8 @@ bool StartUp::settleServiceMode() {
         m_serviceMode = true;
         m_window.setControlEnabled(WindowControl::mnuQuitter, false);
         m_window.setModeDisplay(ProgramMode::Service);
+        if (m_serviceModeHandler)
+            m_serviceModeHandler();
         return true;
     }
     if (installed) {

@@ -47,6 +47,14 @@ public:
     // False when the program was ended on the way.
     bool run();
 
+    // Called once, when start-up finds the program started as the installed
+    // service: after the mode display, before the settings are read and
+    // before the first pass, so that the service's events (a stop during
+    // that pass) are answered from then on.
+    void setServiceModeHandler(std::function<void()> handler) {
+        m_serviceModeHandler = std::move(handler);
+    }
+
     // The result of the archiver check.
     bool archiverPresent() const { return m_archiverPresent; }
     // Started by the service manager as the installed service.
@@ -60,6 +68,7 @@ private:
     frmKelvadon& m_window;
     ProcessingController& m_controller;
     StartUpServices m_services;
+    std::function<void()> m_serviceModeHandler;
     bool m_archiverPresent = false;
     bool m_serviceMode = false;
 };

@@ -4,9 +4,11 @@
 #include "MainProgram.h"
 #include "PairEditor.h"
 #include "ProgramFolder.h"
+#include "ServiceRun.h"
 #include "SettingsDialogs.h"
 #include "SettingsStore.h"
 #include "frmAbout.h"
+#include "frmAdminService.h"
 #include "frmAvertirDossierErr.h"
 #include "frmKelvadon.h"
 
@@ -59,6 +61,13 @@ void MainProgram::connectCommands() {
     connectPairEditing(window, *m_store, m_services.prompts);
     connectSettingsDialogs(window, *m_store, *m_controller, m_services.prompts);
     connectWarningDialog(window, *m_store, m_services.prompts, m_services.runner);
+
+    // Service: the installation dialog, and the answers to the service
+    // manager once start-up finds the program started as the service.
+    connectServiceDialog(window, *m_store, m_services.service, m_services.prompts);
+    m_startUp->setServiceModeHandler([this] {
+        new ServiceRun(*m_window, *m_controller, m_services.service, m_store->settings());
+    });
 }
 
 } // namespace torvanelo
