@@ -1,6 +1,7 @@
 #include "EnvironmentGuard.h"
 #include "RecordingProcessRunner.h"
 #include "RecordingSystemLog.h"
+#include "SyslogSink.h"
 #include "SyslogSystemLog.h"
 #include "SystemdServiceControl.h"
 #include "TestRegistry.h"
@@ -10,72 +11,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cerrno>
-#include <cstring>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 using namespace torvanelo;
 using namespace torvanelo::test;
 using namespace Qt::Literals::StringLiterals;
-
-namespace {
-
-// A datagram socket bound in a temporary folder, standing in for the log
-// daemon's socket.
-class LogSink {
-public:
-    LogSink()
-        : path(folder.filePath(u"log"_s)) {
-        m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        sockaddr_un address = {};
-        address.sun_family = AF_UNIX;
-        const QByteArray name = QFile::encodeName(path);
-        std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
-        bound = m_fd >= 0
-                && ::bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    }
-    ~LogSink() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-
-    // Every datagram waiting, in order.
-    QList<QByteArray> received() {
-        QList<QByteArray> all;
-        QByteArray buffer(256 * 1024, '\0');
-        for (;;) {
-            const ssize_t size = ::recv(m_fd, buffer.data(), std::size_t(buffer.size()), 0);
-            if (size < 0 && errno == EINTR)
-                continue;
-            if (size < 0)
-                break;
-            all.append(buffer.left(size));
-        }
-        return all;
-    }
-
-    void shrinkQueue() {
-        const int size = 4096;
-        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-    }
-
-    QTemporaryDir folder;
-    QString path;
-    bool bound = false;
-
-private:
-    int m_fd = -1;
-};
-
-// The part of an entry after its time stamp.
-QByteArray withoutStamp(const QByteArray& datagram) {
-    const qsizetype close = datagram.indexOf('>');
-    return datagram.left(close + 1) + datagram.mid(close + 1 + 16);
-}
-
-} // namespace
 
 // What tests and packaging point elsewhere: the system log's socket and the
 // folder of the system unit.
@@ -115,7 +55,7 @@ private slots:
     }
 
     void entriesGoToTheNamedSocket() {
-        LogSink sink;
+        SyslogSink sink;
         QVERIFY(sink.bound);
         EnvironmentGuard guard("TORVANELO_SYSLOG_SOCKET");
         qputenv("TORVANELO_SYSLOG_SOCKET", QFile::encodeName(sink.path));
@@ -144,7 +84,7 @@ private slots:
             SyslogSystemLog log(u"/tmp/"_s + QString(200, u'x'));
             log.write(LogLevel::Warning, u"lost"_s);
         }
-        LogSink sink;
+        SyslogSink sink;
         QVERIFY(sink.bound);
         sink.shrinkQueue();
         SyslogSystemLog log(sink.path);

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace torvanelo::test {
+
+// A datagram socket bound in a temporary folder, standing in for the log
+// daemon's socket.
+class SyslogSink {
+public:
+    SyslogSink()
+        : path(folder.filePath(QStringLiteral("log"))) {
+        m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        sockaddr_un address = {};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(path);
+        std::memcpy(address.sun_path, name.constData(), std::size_t(name.size()));
+        bound = m_fd >= 0
+                && ::bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    ~SyslogSink() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+
+    // Every datagram waiting, in order.
+    QList<QByteArray> received() {
+        QList<QByteArray> all;
+        QByteArray buffer(256 * 1024, '\0');
+        for (;;) {
+            const ssize_t size = ::recv(m_fd, buffer.data(), std::size_t(buffer.size()), 0);
+            if (size < 0 && errno == EINTR)
+                continue;
+            if (size < 0)
+                break;
+            all.append(buffer.left(size));
+        }
+        return all;
+    }
+
+    void shrinkQueue() {
+        const int size = 4096;
+        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    }
+
+    QTemporaryDir folder;
+    QString path;
+    bool bound = false;
+
+private:
+    int m_fd = -1;
+};
+
+// The part of an entry after its time stamp ("<14>Jan  5 09:03:07 ").
+inline QByteArray withoutStamp(const QByteArray& datagram) {
+    const qsizetype close = datagram.indexOf('>');
+    return datagram.left(close + 1) + datagram.mid(close + 1 + 16);
+}
+
+} // namespace torvanelo::test
