@@ -89,6 +89,8 @@ private slots:
     void removeTwiceRemovesThenRefuses();
     void failedRemovalClaimsNothing();
     void theMenuEntryOpensTheDialog();
+    void everyTextFitsOnASmallScreen_data();
+    void everyTextFitsOnASmallScreen();
 };
 
 void ServiceDialogTest::decisions_data() {
@@ -518,6 +520,44 @@ void ServiceDialogTest::theMenuEntryOpensTheDialog() {
     QCOMPARE(fixture->service.calls,
              (QStringList{u"setStartType 0"_s, u"setInteractive 0"_s, u"Install"_s}));
     QCOMPARE(fixture->exits, std::vector<int>{0});
+}
+
+void ServiceDialogTest::everyTextFitsOnASmallScreen_data() {
+    QTest::addColumn<int>("language");
+    QTest::newRow("English") << 0;
+    QTest::newRow("French") << 1;
+}
+
+// The longest texts (the advice, the French notes) wrap inside the dialog,
+// no caption is cut, and the whole fits a 1024 x 768 screen. The pictures go
+// to the build folder's screenshots.
+void ServiceDialogTest::everyTextFitsOnASmallScreen() {
+    QFETCH(int, language);
+    auto fixture = program(language, true);
+    QVERIFY(fixture);
+    fixture->service.interactive = true;
+    frmAdminService dialog(fixture->program().store(), fixture->service, fixture->prompts,
+                           fixture->window());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY2(dialog.width() <= 1024 && dialog.height() <= 700,
+             qPrintable(u"%1 x %2"_s.arg(dialog.width()).arg(dialog.height())));
+    for (QLabel* label : dialog.findChildren<QLabel*>()) {
+        QVERIFY(label->isVisible());
+        const int needed =
+            label->wordWrap() ? label->heightForWidth(label->width()) : label->sizeHint().height();
+        QVERIFY2(label->height() >= needed, qPrintable(label->objectName()));
+        if (!label->wordWrap())
+            QVERIFY2(label->width() >= label->sizeHint().width(), qPrintable(label->objectName()));
+    }
+    for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>()) {
+        QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->objectName()));
+        QVERIFY(dialog.rect().contains(button->geometry()));
+    }
+    const QString folder = buildDir() + u"/screenshots"_s;
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(dialog.grab().save(
+        folder + (language == 1 ? u"/service-dialog-fr.png"_s : u"/service-dialog-en.png"_s)));
 }
 
 TORVANELO_TEST(ServiceDialogTest);
