@@ -1,12 +1,9 @@
 #include "EnvironmentGuard.h"
-#include "RecordingProcessRunner.h"
-#include "RecordingSystemLog.h"
 #include "SyslogSink.h"
 #include "SyslogSystemLog.h"
 #include "SystemdServiceControl.h"
 #include "TestRegistry.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -114,29 +111,6 @@ private slots:
         EnvironmentGuard guard("TORVANELO_UNIT_FOLDER");
         qputenv("TORVANELO_UNIT_FOLDER", value);
         QCOMPARE(SystemdServiceSetup::forThisProcess(u"/p"_s).systemUnitFolder, folder);
-    }
-
-    // The program started by a unit in that folder sees itself installed,
-    // and asks the service manager nothing to learn it.
-    void unitInTheNamedFolderIsTheInstalledService() {
-        QTemporaryDir units;
-        EnvironmentGuard folder("TORVANELO_UNIT_FOLDER");
-        EnvironmentGuard dataHome("XDG_DATA_HOME");
-        EnvironmentGuard service("TORVANELO_SERVICE");
-        qputenv("TORVANELO_UNIT_FOLDER", QFile::encodeName(units.path()));
-        qputenv("XDG_DATA_HOME", QFile::encodeName(units.filePath(u"data"_s)));
-        qputenv("TORVANELO_SERVICE", "1");
-        RecordingProcessRunner runner;
-        RecordingSystemLog log;
-        SystemdServiceControl control(runner, log,
-                                      SystemdServiceSetup::forThisProcess(units.path()));
-        QVERIFY(!control.IsInstalled());
-        QFile unit(units.filePath(u"torvanelo.service"_s));
-        QVERIFY(unit.open(QIODevice::WriteOnly));
-        unit.close();
-        QVERIFY(control.IsInstalled());
-        QVERIFY(control.IsStartedAsService());
-        QVERIFY(runner.runs.empty());
     }
 };
 
