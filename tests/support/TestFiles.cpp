@@ -1,51 +1,36 @@
 #include "TestFiles.h"
 
 #include "NameCodec.h"
+#include "linux/UniqueFd.h"
 #include "linux/Xattr.h"
 
 #include <QFile>
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace torvanelo::test {
 
-namespace {
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-} // namespace
-
-QString buildDir()
-{
+QString buildDir() {
     const QByteArray fromEnvironment = qgetenv("TORVANELO_BUILD_DIR");
     return fromEnvironment.isEmpty() ? QStringLiteral(TORVANELO_DEFAULT_BUILD_DIR)
                                      : QString::fromLocal8Bit(fromEnvironment);
 }
 
-QString sourceDir() { return QStringLiteral(TORVANELO_SOURCE_DIR); }
+QString sourceDir() {
+    return QStringLiteral(TORVANELO_SOURCE_DIR);
+}
 
-QString rarPath() { return buildDir() + QStringLiteral("/rar"); }
+QString rarPath() {
+    return buildDir() + QStringLiteral("/rar");
+}
 
-bool writeFile(const QString& path, const QByteArray& content)
-{
-    const Descriptor fd(::open(encodeFileName(path).constData(),
-                               O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+bool writeFile(const QString& path, const QByteArray& content) {
+    const UniqueFd fd(
+        ::open(encodeFileName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     if (fd.get() < 0)
         return false;
     qsizetype written = 0;
@@ -62,9 +47,8 @@ bool writeFile(const QString& path, const QByteArray& content)
     return true;
 }
 
-std::optional<QByteArray> readFile(const QString& path)
-{
-    const Descriptor fd(::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC));
+std::optional<QByteArray> readFile(const QString& path) {
+    const UniqueFd fd(::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         return std::nullopt;
     QByteArray content;
@@ -82,9 +66,8 @@ std::optional<QByteArray> readFile(const QString& path)
     }
 }
 
-std::optional<Attributes> readAttributes(const QString& path)
-{
-    const Descriptor fd(::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC));
+std::optional<Attributes> readAttributes(const QString& path) {
+    const UniqueFd fd(::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         return std::nullopt;
     const auto list = xattr::readUserAttributes(fd.get(), false);
@@ -96,9 +79,8 @@ std::optional<Attributes> readAttributes(const QString& path)
     return attributes;
 }
 
-bool writeAttributes(const QString& path, const Attributes& attributes)
-{
-    const Descriptor fd(::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC));
+bool writeAttributes(const QString& path, const Attributes& attributes) {
+    const UniqueFd fd(::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         return false;
     for (const auto& [name, value] : attributes) {
@@ -108,14 +90,32 @@ bool writeAttributes(const QString& path, const Attributes& attributes)
     return true;
 }
 
-bool supportsUserAttributes(const QString& folder)
-{
+bool supportsUserAttributes(const QString& folder) {
     const QString probe = folder + QStringLiteral("/.xattr-probe");
     if (!writeFile(probe, QByteArray()))
         return false;
     const bool supported = writeAttributes(probe, {{"user.probe", "1"}});
     QFile::remove(probe);
     return supported;
+}
+
+QStringList namesIn(const QString& folder) {
+    QStringList names;
+    DIR* directory = ::opendir(encodeFileName(folder).constData());
+    if (directory == nullptr)
+        return names;
+    while (const dirent* entry = ::readdir(directory)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..")
+            names.append(decodeFileName(name));
+    }
+    ::closedir(directory);
+    names.sort();
+    return names;
+}
+
+bool setMode(const QString& path, unsigned mode) {
+    return ::chmod(encodeFileName(path).constData(), mode_t(mode)) == 0;
 }
 
 } // namespace torvanelo::test

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <map>
 #include <optional>
@@ -27,5 +28,11 @@ bool writeAttributes(const QString& path, const Attributes& attributes);
 
 // True when the folder's file system takes user extended attributes.
 bool supportsUserAttributes(const QString& folder);
+
+// Every name in the folder but "." and "..", sorted (decoded as
+// decodeFileName does); empty when the folder cannot be listed.
+QStringList namesIn(const QString& folder);
+// chmod; false when it failed.
+bool setMode(const QString& path, unsigned mode);
 
 } // namespace torvanelo::test
