@@ -1,15 +1,16 @@
 #pragma once
 
+#include "NameCodec.h"
 #include "ScratchFolder.h"
 #include "ScratchMount.h"
+#include "TestFiles.h"
 
-#include <QByteArray>
-#include <QStringList>
+#include <QDir>
 
-#include <functional>
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace torvanelo::test {
 
@@ -17,8 +18,14 @@ namespace torvanelo::test {
 // the object; the former value comes back afterwards.
 class EnvironmentOverride {
 public:
-    EnvironmentOverride(const char* name, const std::optional<QByteArray>& value);
-    ~EnvironmentOverride();
+    EnvironmentOverride(const char* name, const std::optional<QByteArray>& value)
+        : m_name(name)
+        , m_former(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt) {
+        value ? qputenv(name, *value) : qunsetenv(name);
+    }
+    ~EnvironmentOverride() {
+        m_former ? qputenv(m_name.constData(), *m_former) : qunsetenv(m_name.constData());
+    }
     EnvironmentOverride(const EnvironmentOverride&) = delete;
     EnvironmentOverride& operator=(const EnvironmentOverride&) = delete;
 
@@ -27,34 +34,50 @@ private:
     std::optional<QByteArray> m_former;
 };
 
-// Runs work in a child process under the unprivileged user "nobody"
-// (65534) and returns its result (0..255), or -1 when the child could not
-// run. Only as root; check canSwitchUser() first.
-bool canSwitchUser();
-int runAsNobody(const std::function<int()>& work);
 inline constexpr uid_t NobodyId = 65534;
 
-std::optional<struct stat> lstatOf(const QString& path);
-bool makeFifo(const QString& path);
-bool makeSymlink(const QString& target, const QString& link);
-bool setMode(const QString& path, mode_t mode);
-bool setOwner(const QString& path, uid_t owner);
+inline std::optional<struct stat> lstatOf(const QString& path) {
+    struct stat status {};
+    if (::lstat(encodeFileName(path).constData(), &status) != 0)
+        return std::nullopt;
+    return status;
+}
 
-// Names in the folder left by a move's temporary files.
-QStringList temporaryLeftovers(const QString& folder);
+inline bool makeFifo(const QString& path) {
+    return ::mkfifo(encodeFileName(path).constData(), 0644) == 0;
+}
 
-// An empty folder on another file system than the temporary folders of the
-// tests (which live in QDir::tempPath()), taking user extended attributes:
-// a scratch tmpfs when mounting is possible, otherwise a folder in /dev/shm.
+inline bool makeSymlink(const QString& target, const QString& link) {
+    return ::symlink(encodeFileName(target).constData(), encodeFileName(link).constData()) == 0;
+}
+
+inline bool setOwner(const QString& path, uid_t owner) {
+    return ::lchown(encodeFileName(path).constData(), owner, owner) == 0;
+}
+
+// An empty folder on another file system than QDir::tempPath(), taking user
+// extended attributes: a scratch tmpfs where mounting is possible, otherwise
+// a folder in /dev/shm. skipReason() is empty when it is usable.
 class SecondFileSystem {
 public:
-    SecondFileSystem();
-    bool usable() const { return m_reason.isEmpty(); }
+    SecondFileSystem() {
+        m_mount = std::make_unique<ScratchMount>(m_folder->path(), "tmpfs", "size=64m");
+        if (!m_mount->mounted())
+            m_folder = std::make_unique<ScratchFolder>(QStringLiteral("/dev/shm"));
+        const auto here = lstatOf(QDir::tempPath());
+        const auto there = lstatOf(m_folder->path());
+        if (!here || !there || here->st_dev == there->st_dev)
+            m_reason = QStringLiteral("no second file system: %1, and /dev/shm is missing or on "
+                                      "the same one as the temporary folder")
+                           .arg(m_mount->error());
+        else if (!supportsUserAttributes(m_folder->path()))
+            m_reason = m_folder->path() + QStringLiteral(" takes no user extended attributes");
+    }
     QString skipReason() const { return m_reason; }
     QString path() const { return m_folder->path(); }
 
 private:
-    std::unique_ptr<ScratchFolder> m_folder;
+    std::unique_ptr<ScratchFolder> m_folder = std::make_unique<ScratchFolder>();
     std::unique_ptr<ScratchMount> m_mount;
     QString m_reason;
 };
