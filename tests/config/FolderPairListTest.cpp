@@ -1,69 +1,38 @@
 #include "FolderPairList.h"
 
-#include "ConfigTestSupport.h"
 #include "FolderPairModel.h"
 #include "HexCodec.h"
-#include "SettingsKeys.h"
+#include "NameCodec.h"
+#include "PermissionsEnforced.h"
 #include "TestFiles.h"
 #include "TestRegistry.h"
 #include "linux/LinuxFileSystem.h"
 
 #include <QAbstractItemModelTester>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace torvanelo;
 using namespace torvanelo::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-// The real file system, with a record of every existence test asked of it.
-class ExistenceRecorder final : public FileSystem {
-public:
-    mutable QStringList asked;
+FolderPair pair(const QString& source, const QString& target, const QString& interval,
+                const QString& mode, const QString& enabled) {
+    return FolderPair{source, target, interval, interval, mode, enabled};
+}
 
-    bool exists(const QString& path) const override {
-        asked.append(path);
-        return m_real.exists(path);
-    }
-    std::optional<std::vector<DirectoryEntry>> list(const QString& folder) const override {
-        return m_real.list(folder);
-    }
-    std::optional<FileInfo> info(const QString& path) const override { return m_real.info(path); }
-    bool isHidden(const QString& path) const override { return m_real.isHidden(path); }
-    bool setHidden(const QString& path, bool hidden) override {
-        return m_real.setHidden(path, hidden);
-    }
-    bool setNormal(const QString& path) override { return m_real.setNormal(path); }
-    bool remove(const QString& path) override { return m_real.remove(path); }
-    bool makeFolder(const QString& path) override { return m_real.makeFolder(path); }
-    bool removeFolder(const QString& path) override { return m_real.removeFolder(path); }
-    bool move(const QString& from, const QString& to, Replace replace) override {
-        return m_real.move(from, to, replace);
-    }
-    bool isFreeToOpen(const QString& path) override { return m_real.isFreeToOpen(path); }
-    bool writeFile(const QString& path, const QByteArray& content) override {
-        return m_real.writeFile(path, content);
-    }
-    bool appendToFile(const QString& path, const QByteArray& content) override {
-        return m_real.appendToFile(path, content);
-    }
-    std::optional<QByteArray> readFile(const QString& path, qint64 maxSize) const override {
-        return m_real.readFile(path, maxSize);
-    }
-
-private:
-    LinuxFileSystem m_real;
-};
-
-FolderPair pair(const QString& source, const QString& target, const char* interval,
-                const char* mode, const char* enabled) {
-    return FolderPair{source,
-                      target,
-                      QString::fromLatin1(interval),
-                      QString::fromLatin1(interval),
-                      QString::fromLatin1(mode),
-                      QString::fromLatin1(enabled)};
+// A pair as "source|target|interval|mode|enabled", for the tables.
+QStringList texts(const std::vector<FolderPair>& pairs) {
+    QStringList lines;
+    for (const FolderPair& p : pairs)
+        lines.append(
+            QStringList{p.Source, p.Target, p.IntervalCount, p.Mode, p.Enabled}.join(u'|'));
+    return lines;
 }
 
 } // namespace
@@ -71,272 +40,172 @@ FolderPair pair(const QString& source, const QString& target, const char* interv
 class FolderPairListTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QString iniPath() const { return m_dir.filePath(QStringLiteral("Torvanelo.ini")); }
-    QString pairPath() const { return m_dir.filePath(QStringLiteral("Torvanelo.w")); }
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ParametersFile> m_parameters;
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+    QString pairFile() const { return path(u"Torvanelo.w"_s); }
+    FolderPairLoad load() const { return LoadFolderPairs(*m_parameters, pairFile()); }
 
 private slots:
     void init() {
-        QVERIFY(removeFileIfGone(iniPath()));
-        QVERIFY(removeFileIfGone(pairPath()));
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_parameters = std::make_unique<ParametersFile>(path(u"Torvanelo.ini"_s));
     }
 
-    void hexTwoDigitsPerByte() {
-        QCOMPARE(HexEncode(QByteArray("\x10\x0F")), QStringLiteral("100F"));
-        QCOMPARE(HexDecode(u"100F"), std::optional<QByteArray>(QByteArray("\x10\x0F")));
-        QCOMPARE(HexDecode(u"100f"), std::optional<QByteArray>(QByteArray("\x10\x0F")));
-        QCOMPARE(HexDecode(u""), std::optional<QByteArray>(QByteArray()));
-        QVERIFY(!HexDecode(u"100").has_value());
+    // Lines of UTF-16LE hex, two upper-case digits a byte, CR LF, an empty
+    // target as "": the form the Windows program reads.
+    void fileFormatIsUtf16LeHex() {
+        QCOMPARE(HexEncode(QByteArray("\x10\x0F")), u"100F"_s);
+        QCOMPARE(HexDecode(u"100f"), std::optional(QByteArray("\x10\x0F")));
+        QVERIFY(SaveFolderPairs(
+            *m_parameters, pairFile(),
+            {newFolderPair(u"/"_s), pair(u"/a"_s, u"/b"_s, u"3"_s, u"1"_s, u"0"_s)}));
+        QCOMPARE(readFile(pairFile()),
+                 std::optional(QByteArray("\"2F00\",\"\"\r\n\"2F006100\",\"2F006200\"\r\n")));
+        QCOMPARE(m_parameters->ReadProfileValue(u"Rar_2", u"NbTemporisations"), u"3"_s);
+        QCOMPARE(m_parameters->ReadProfileValue(u"Rar_2", u"Rar"), u"1"_s);
+        QCOMPARE(m_parameters->ReadProfileValue(u"Rar_2", u"Enable"), u"0"_s);
     }
 
-    void fileFormatIsUtf16LeHexWithCrLf() {
-        ParametersFile parameters(iniPath());
-        QVERIFY(SaveFolderPairs(parameters, pairPath(),
-                                {newFolderPair(QStringLiteral("/")),
-                                 pair(QStringLiteral("/a"), QStringLiteral("/b"), "3", "1", "0")}));
-        QCOMPARE(readFile(pairPath()).value_or("unreadable"),
-                 QByteArray("\"2F00\",\"\"\r\n\"2F006100\",\"2F006200\"\r\n"));
-        QCOMPARE(parameters.ReadProfileValue(u"Rar_2", Key::PairInterval), QStringLiteral("3"));
-        QCOMPARE(parameters.ReadProfileValue(u"Rar_2", Key::PairMode), QStringLiteral("1"));
-        QCOMPARE(parameters.ReadProfileValue(u"Rar_2", Key::PairEnabled), QStringLiteral("0"));
-        QCOMPARE(namesIn(m_dir.path()),
-                 (QStringList{QStringLiteral("Torvanelo.ini"), QStringLiteral("Torvanelo.w")}));
+    // Loose lines are read; a missing or empty section gives an enabled,
+    // compressing pair of interval 1; a field that is not whole UTF-16 code
+    // units refuses the whole file, which is left untouched.
+    void readsThePairFile_data() {
+        QTest::addColumn<QByteArray>("content"); // null: no pair file
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<int>("faultLine"); // 0: no fault
+        QTest::newRow("missing file") << QByteArray() << QStringList() << 0;
+        QTest::newRow("empty file") << QByteArray("") << QStringList() << 0;
+        QTest::newRow("loose lines, sections missing and empty")
+            << QByteArray("\n  \"2F00\" ,  2F006100\n\n\"2F006200\"x\r\n\"2F00\",\"\"")
+            << QStringList{u"/|/a|1|0|1"_s, u"/b||2|1|0"_s, u"/||1|0|1"_s} << 0;
+        QTest::newRow("odd source, line 2")
+            << QByteArray("\"2F00\",\"\"\r\n\"2F0\",\"\"\r\n") << QStringList() << 2;
+        QTest::newRow("odd target") << QByteArray("\"2F00\",\"2F00A\"\r\n") << QStringList() << 1;
+        QTest::newRow("half a code unit")
+            << QByteArray("\"2F002F\",\"\"\r\n") << QStringList() << 1;
     }
-
-    void readsLooseLines() {
-        // LF ends, blanks around fields, a field without quotes, blank lines,
-        // a line with only a source, text after a closing quote.
-        QVERIFY(writeFile(pairPath(), "\n  \"2F00\" ,  2F006100\n\n\"2F006200\"x\r\n"));
-        QVERIFY(writeFile(iniPath(), "[Rar_2]\nRar=1\n"));
-        const FolderPairLoad load = LoadFolderPairs(ParametersFile(iniPath()), pairPath());
-        QCOMPARE(load.fault, PairFileFault::None);
-        QCOMPARE(load.pairs.size(), std::size_t(2));
-        QCOMPARE(load.pairs[0], pair(QStringLiteral("/"), QStringLiteral("/a"), "1", "0", "1"));
-        QCOMPARE(load.pairs[1], pair(QStringLiteral("/b"), QString(), "1", "1", "1"));
-    }
-
-    void emptyOrMissingPairFileIsAnEmptyList() {
-        FolderPairLoad load = LoadFolderPairs(ParametersFile(iniPath()), pairPath());
-        QCOMPARE(load.fault, PairFileFault::None);
-        QVERIFY(load.pairs.empty());
-        QVERIFY(writeFile(pairPath(), QByteArray()));
-        load = LoadFolderPairs(ParametersFile(iniPath()), pairPath());
-        QCOMPARE(load.fault, PairFileFault::None);
-        QVERIFY(load.pairs.empty());
-    }
-
-    void missingSectionGivesDefaults() {
-        QVERIFY(writeFile(pairPath(), "\"2F00\",\"2F00\"\r\n\"2F00\",\"2F00\"\r\n"));
-        QVERIFY(writeFile(iniPath(), "[Rar_2]\nNbTemporisations=\nRar=\nEnable=\n"));
-        const FolderPairLoad load = LoadFolderPairs(ParametersFile(iniPath()), pairPath());
-        QCOMPARE(load.pairs.size(), std::size_t(2));
-        for (const FolderPair& p : load.pairs) {
-            QCOMPARE(p.IntervalCount, QStringLiteral("1"));
-            QCOMPARE(p.PassesLeft, QStringLiteral("1"));
-            QCOMPARE(p.Mode, QStringLiteral("0"));
-            QCOMPARE(p.Enabled, QStringLiteral("1"));
-        }
-    }
-
-    void invalidHexIsRefusedAndLeftAlone_data() {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<int>("line");
-        QTest::newRow("odd source") << QByteArray("\"2F00\",\"\"\r\n\"2F0\",\"\"\r\n") << 2;
-        QTest::newRow("odd target") << QByteArray("\"2F00\",\"2F00A\"\r\n") << 1;
-        QTest::newRow("half a code unit") << QByteArray("\"2F002F\",\"\"\r\n") << 1;
-    }
-    void invalidHexIsRefusedAndLeftAlone() {
+    void readsThePairFile() {
         QFETCH(QByteArray, content);
-        QFETCH(int, line);
-        QVERIFY(writeFile(pairPath(), content));
-        const FolderPairLoad load = LoadFolderPairs(ParametersFile(iniPath()), pairPath());
-        QCOMPARE(load.fault, PairFileFault::InvalidHex);
-        QCOMPARE(load.faultLine, line);
-        QVERIFY(load.pairs.empty());
-        QCOMPARE(readFile(pairPath()).value_or("unreadable"), content);
-        QCOMPARE(invalidHexMessage(pairPath()),
-                 QStringLiteral("Invalid hexa string in the parameters file\r\n") + pairPath());
+        QFETCH(QStringList, expected);
+        QFETCH(int, faultLine);
+        QVERIFY(content.isNull() || writeFile(pairFile(), content));
+        QVERIFY(writeFile(m_parameters->path(), "[Rar_2]\nNbTemporisations=2\nRar=1\nEnable=0\n"
+                                                "[Rar_3]\nNbTemporisations=\nRar=\nEnable=\n"));
+        const FolderPairLoad loaded = load();
+        QCOMPARE(texts(loaded.pairs), expected);
+        QCOMPARE(loaded.fault, faultLine == 0 ? PairFileFault::None : PairFileFault::InvalidHex);
+        QCOMPARE(loaded.faultLine, faultLine);
+        QCOMPARE(readFile(pairFile()), content.isNull() ? std::nullopt : std::optional(content));
     }
 
-    void unreadablePairFileIsReported() {
-        QVERIFY(writeFile(pairPath(), "\"2F00\",\"\"\r\n"));
-        QVERIFY(changeMode(pairPath(), 0200));
-        FolderPairLoad load;
+    // Saving over a pair file that cannot be read would lose its pairs; a
+    // fifo in place of either file must not hang the program.
+    void unreadableOrFifoFilesAreRefused() {
+        QVERIFY(writeFile(pairFile(), "\"2F00\",\"\"\r\n") && setMode(pairFile(), 0200));
         {
-            const PermissionsEnforced enforced;
-            load = LoadFolderPairs(ParametersFile(iniPath()), pairPath());
+            const PermissionsEnforced ordinaryUser;
+            QCOMPARE(load().fault, PairFileFault::Unreadable);
         }
-        QVERIFY(changeMode(pairPath(), 0644));
-        QCOMPARE(load.fault, PairFileFault::Unreadable);
+        QVERIFY(QFile::remove(pairFile()));
+        QVERIFY(::mkfifo(encodeFileName(pairFile()).constData(), 0644) == 0);
+        QVERIFY(::mkfifo(encodeFileName(m_parameters->path()).constData(), 0644) == 0);
+        QCOMPARE(load().fault, PairFileFault::Unreadable);
+        QVERIFY(!SaveFolderPairs(*m_parameters, pairFile(), {newFolderPair(u"/"_s)}));
     }
 
-    void fifoInPlaceOfTheFilesDoesNotHang() {
-        QVERIFY(::mkfifo(encodeFileName(pairPath()).constData(), 0644) == 0);
-        QVERIFY(::mkfifo(encodeFileName(iniPath()).constData(), 0644) == 0);
-        ParametersFile parameters(iniPath());
-        QCOMPARE(LoadFolderPairs(parameters, pairPath()).fault, PairFileFault::Unreadable);
-        QVERIFY(!SaveFolderPairs(parameters, pairPath(), {newFolderPair(QStringLiteral("/"))}));
-        QVERIFY(QFileInfo(iniPath()).exists() && !QFileInfo(iniPath()).isFile());
-    }
-
+    // Any folder name comes back: other scripts, quotes, and bytes that are
+    // not UTF-8 (kept as their own code units, E9 DC).
     void namesOfEveryScriptComeBack() {
-        const QStringList names{QStringLiteral("Документы"), QStringLiteral("Έγγραφα"),
-                                QStringLiteral("caf") + QChar(char16_t(0xDCE9))
-                                    + QChar(char16_t(0xDCFF)),
-                                QStringLiteral("emoji \U0001F4C1, \"quoted\"")};
         std::vector<FolderPair> rows;
-        for (const QString& name : names) {
-            const QString folder = m_dir.path() + u'/' + name;
-            QVERIFY(makeFolder(folder));
-            rows.push_back(pair(folder, folder + QStringLiteral("/"), "2", "0", "1"));
-        }
-        ParametersFile parameters(iniPath());
-        QVERIFY(SaveFolderPairs(parameters, pairPath(), rows));
-        const FolderPairLoad load = LoadFolderPairs(parameters, pairPath());
-        QCOMPARE(load.fault, PairFileFault::None);
-        QCOMPARE(load.pairs, rows);
-        // The invalid UTF-8 bytes are kept as their own code units, E9 DC.
-        QVERIFY(readFile(pairPath()).value_or("").contains("E9DCFFDC"));
+        for (const QString& name : {u"Документы"_s, u"Έγγραφα"_s,
+                                    u"caf"_s + QChar(char16_t(0xDCE9)) + QChar(char16_t(0xDCFF)),
+                                    u"emoji \U0001F4C1, \"quoted\""_s})
+            rows.push_back(pair(path(name), path(name) + u'/', u"2"_s, u"0"_s, u"1"_s));
+        QVERIFY(SaveFolderPairs(*m_parameters, pairFile(), rows));
+        QCOMPARE(texts(load().pairs), texts(rows));
+        QVERIFY(readFile(pairFile()).value_or("").contains("E9DCFFDC"));
     }
 
+    // Each pair keeps its own settings under its new number.
     void removalRenumbersSections() {
         std::vector<FolderPair> six;
-        for (int i = 1; i <= 6; ++i) {
-            six.push_back(pair(QStringLiteral("/s") + QString::number(i), QString(),
-                               QByteArray::number(i * 10).constData(), i % 2 ? "1" : "0",
-                               i == 6 ? "0" : "1"));
-        }
-        ParametersFile parameters(iniPath());
-        QVERIFY(SaveFolderPairs(parameters, pairPath(), six));
-        QVERIFY(SaveFolderPairs(parameters, pairPath(), {six[0], six[1], six[5]}));
-        const FolderPairLoad load = LoadFolderPairs(parameters, pairPath());
-        QCOMPARE(load.pairs, (std::vector<FolderPair>{six[0], six[1], six[5]}));
+        for (int i = 1; i <= 6; ++i)
+            six.push_back(pair(u"/s%1"_s.arg(i), QString(), QString::number(i * 10),
+                               i % 2 ? u"1"_s : u"0"_s, i == 6 ? u"0"_s : u"1"_s));
+        QVERIFY(SaveFolderPairs(*m_parameters, pairFile(), six));
+        QVERIFY(SaveFolderPairs(*m_parameters, pairFile(), {six[0], six[1], six[5]}));
+        QCOMPARE(texts(load().pairs), texts({six[0], six[1], six[5]}));
     }
 
+    // The settings are written first; when the pair file then cannot be
+    // written they go back, so the two files never disagree.
     void failedPairFileWriteRestoresTheSettings() {
-        ParametersFile parameters(iniPath());
-        const std::vector<FolderPair> before{
-            pair(QStringLiteral("/a"), QStringLiteral("/b"), "5", "1", "1"),
-            pair(QStringLiteral("/c"), QStringLiteral("/d"), "7", "0", "0")};
-        QVERIFY(SaveFolderPairs(parameters, pairPath(), before));
-        const QByteArray iniBefore = readFile(iniPath()).value();
-        const QByteArray pairsBefore = readFile(pairPath()).value();
-
-        // The pair file's folder refuses new files: the settings, written
-        // first, must go back to what they were.
-        const QString lockedFolder = m_dir.filePath(QStringLiteral("locked"));
-        QVERIFY(makeFolder(lockedFolder));
-        const QString lockedPairs = lockedFolder + QStringLiteral("/Torvanelo.w");
-        QVERIFY(writeFile(lockedPairs, pairsBefore));
-        QVERIFY(changeMode(lockedFolder, 0555));
+        const std::vector<FolderPair> before{pair(u"/a"_s, u"/b"_s, u"5"_s, u"1"_s, u"1"_s),
+                                             pair(u"/c"_s, u"/d"_s, u"7"_s, u"0"_s, u"0"_s)};
+        const QString locked = path(u"locked/Torvanelo.w"_s);
+        QVERIFY(QDir().mkdir(path(u"locked"_s)));
+        QVERIFY(SaveFolderPairs(*m_parameters, locked, before));
+        const auto ini = readFile(m_parameters->path());
+        const auto pairs = readFile(locked);
+        QVERIFY(setMode(path(u"locked"_s), 0555));
         bool saved = true;
         {
-            const PermissionsEnforced enforced;
-            saved = SaveFolderPairs(parameters, lockedPairs, {before[1]});
+            const PermissionsEnforced ordinaryUser;
+            saved = SaveFolderPairs(*m_parameters, locked, {before[1]});
         }
-        QVERIFY(changeMode(lockedFolder, 0755));
+        QVERIFY(setMode(path(u"locked"_s), 0700));
         QVERIFY(!saved);
-        QCOMPARE(readFile(iniPath()).value(), iniBefore);
-        QCOMPARE(readFile(lockedPairs).value(), pairsBefore);
-        QCOMPARE(namesIn(lockedFolder), QStringList{QStringLiteral("Torvanelo.w")});
+        QCOMPARE(readFile(m_parameters->path()), ini);
+        QCOMPARE(readFile(locked), pairs);
+        QCOMPARE(namesIn(path(u"locked"_s)), QStringList{u"Torvanelo.w"_s});
     }
 
+    // A Network Trash Folder in the folder or any ancestor marks a
+    // Macintosh volume.
     void macVolumeWalksAncestors_data() {
-        QTest::addColumn<QString>("markerIn"); // relative to the temporary folder; "-" none
+        QTest::addColumn<QString>("markerIn"); // relative to the temporary folder
         QTest::addColumn<bool>("expected");
-        QTest::newRow("in the folder") << QStringLiteral("mac/a/b") << true;
-        QTest::newRow("in an ancestor") << QStringLiteral("mac") << true;
-        QTest::newRow("in a sibling") << QStringLiteral("mac/other") << false;
-        QTest::newRow("none") << QStringLiteral("-") << false;
+        QTest::newRow("in the folder") << u"/mac/a/b"_s << true;
+        QTest::newRow("in its parent") << u"/mac/a"_s << true;
+        QTest::newRow("three levels up") << QString() << true;
+        QTest::newRow("in a sibling") << u"/mac/other"_s << false;
+        QTest::newRow("in a child") << u"/mac/a/b/c"_s << false;
     }
     void macVolumeWalksAncestors() {
         QFETCH(QString, markerIn);
         QFETCH(bool, expected);
-        QTemporaryDir dir;
-        const QString folder = dir.path() + QStringLiteral("/mac/a/b");
-        for (const char* sub : {"/mac", "/mac/a", "/mac/a/b", "/mac/other"})
-            QVERIFY(makeFolder(dir.path() + QString::fromLatin1(sub)));
-        if (markerIn != u"-")
-            QVERIFY(
-                makeFolder(dir.path() + u'/' + markerIn + QStringLiteral("/Network Trash Folder")));
-        ExistenceRecorder fileSystem;
-        QCOMPARE(IsMacVolume(fileSystem, folder + u'/'), expected);
-
-        // Nearest first, up to the first marker found; "/" is tested last.
-        QStringList expectedOrder;
-        for (QString current = folder;; current.truncate(current.lastIndexOf(u'/'))) {
-            const QString marker = current + QStringLiteral("/Network Trash Folder");
-            expectedOrder.append(marker);
-            if (current.isEmpty() || QFileInfo::exists(marker))
-                break;
-        }
-        QCOMPARE(expectedOrder.last() == u"/Network Trash Folder", !expected);
-        QCOMPARE(fileSystem.asked, expectedOrder);
+        QVERIFY(QDir().mkpath(path(u"mac/a/b/c"_s)) && QDir().mkpath(path(u"mac/other"_s)));
+        QVERIFY(QDir().mkdir(m_dir->path() + markerIn + u"/Network Trash Folder"_s));
+        QCOMPARE(IsMacVolume(LinuxFileSystem(), path(u"mac/a/b/"_s)), expected);
     }
 
+    // The grid's model: sound for views, rebuilt from the files at each
+    // load, empty after a load that fails.
     void modelShowsTheGrid() {
-        QTemporaryDir dir;
-        const QString here = dir.filePath(QStringLiteral("here"));
-        const QString mac = dir.filePath(QStringLiteral("mac"));
-        const QString gone = dir.filePath(QStringLiteral("gone"));
-        QVERIFY(makeFolder(here));
-        QVERIFY(makeFolder(mac));
-        QVERIFY(makeFolder(mac + QStringLiteral("/Network Trash Folder")));
-        const QString ini = dir.filePath(QStringLiteral("Torvanelo.ini"));
-        const QString pairs = dir.filePath(QStringLiteral("Torvanelo.w"));
-        ParametersFile parameters(ini);
-        QVERIFY(
-            SaveFolderPairs(parameters, pairs,
-                            {pair(here, mac, "1", "0", "1"), pair(gone, QString(), "4", "1", "0"),
-                             pair(here, here, "1", "2", "1")}));
-
+        const QString here = path(u"here"_s);
+        QVERIFY(QDir().mkdir(here));
+        QVERIFY(SaveFolderPairs(*m_parameters, pairFile(),
+                                {pair(here, here, u"1"_s, u"0"_s, u"1"_s),
+                                 pair(path(u"gone"_s), QString(), u"4"_s, u"2"_s, u"0"_s)}));
         const LinuxFileSystem fileSystem;
         FolderPairModel model(fileSystem);
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QCOMPARE(model.reload(parameters, pairs), PairFileFault::None);
-        QCOMPARE(model.rowCount(), 3);
-        QCOMPARE(model.columnCount(), 3);
-
-        const auto text = [&](int row, int column) {
-            return model.data(model.index(row, column)).toString();
-        };
-        const auto role = [&](int row, int column, int r) {
-            return model.data(model.index(row, column), r);
-        };
-        QCOMPARE(text(0, 0), here);
-        QCOMPARE(text(0, 2), QStringLiteral("      ") + mac);
-        QCOMPARE(role(0, 2, FolderPairModel::MacVolumeRole).toBool(), true);
-        QCOMPARE(role(0, 0, FolderPairModel::MacVolumeRole).toBool(), false);
-        QCOMPARE(text(1, 0), QStringLiteral("??? ") + gone);
-        QCOMPARE(text(1, 2), QStringLiteral("???"));
-        QCOMPARE(role(1, 0, FolderPairModel::ExistsRole).toBool(), false);
-        QCOMPARE(role(1, 1, FolderPairModel::EnabledRole).toBool(), false);
-        QCOMPARE(role(1, 1, FolderPairModel::UncompressesRole).toBool(), true);
-        QCOMPARE(role(0, 1, FolderPairModel::UncompressesRole).toBool(), false);
-        // Any mode other than "0" uncompresses, and is shown so.
-        QCOMPARE(role(2, 1, FolderPairModel::UncompressesRole).toBool(), true);
-        QCOMPARE(role(2, 0, FolderPairModel::PairNumberRole).toInt(), 3);
-        QCOMPARE(model.pairs()[1].PassesLeft, QStringLiteral("4"));
-
-        // An edit ends with a save and a reload.
-        QVERIFY(makeFolder(gone));
-        std::vector<FolderPair> rows = model.pairs();
-        rows.erase(rows.begin());
-        QVERIFY(SaveFolderPairs(parameters, pairs, rows));
-        QCOMPARE(model.reload(parameters, pairs), PairFileFault::None);
+        QCOMPARE(model.reload(*m_parameters, pairFile()), PairFileFault::None);
         QCOMPARE(model.rowCount(), 2);
-        QCOMPARE(text(0, 0), gone);
-        QCOMPARE(role(0, 0, FolderPairModel::PairNumberRole).toInt(), 1);
+        const auto role = [&](int row, int r) { return model.index(row, 1).data(r).toBool(); };
+        QVERIFY(!role(0, FolderPairModel::UncompressesRole)
+                && role(0, FolderPairModel::EnabledRole));
+        QVERIFY(role(1, FolderPairModel::UncompressesRole)
+                && !role(1, FolderPairModel::EnabledRole));
+        QVERIFY(!model.index(1, 0).data(FolderPairModel::ExistsRole).toBool());
+        QCOMPARE(model.index(1, 2).data().toString(), u"???"_s);
+        QCOMPARE(model.index(1, 0).data(FolderPairModel::PairNumberRole).toInt(), 2);
 
-        QVERIFY(writeFile(pairs, "\"2F0\",\"\"\r\n"));
-        QCOMPARE(model.reload(parameters, pairs), PairFileFault::InvalidHex);
+        QVERIFY(writeFile(pairFile(), "\"2F0\",\"\"\r\n"));
+        QCOMPARE(model.reload(*m_parameters, pairFile()), PairFileFault::InvalidHex);
         QCOMPARE(model.rowCount(), 0);
-    }
-
-private:
-    static bool removeFileIfGone(const QString& path) {
-        return !QFileInfo::exists(path) || QFile::remove(path);
     }
 };
 
