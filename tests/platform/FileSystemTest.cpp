@@ -12,30 +12,6 @@ using namespace torvanelo;
 using namespace torvanelo::test;
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// Another process that holds a file open through a shell redirection until
-// its standard input closes.
-class Holder {
-public:
-    Holder(const QString& path, const QString& redirection) {
-        m_process.start(
-            u"/bin/sh"_s,
-            {u"-c"_s, u"exec 3%1\"$1\" && echo ready && cat"_s.arg(redirection), u"sh"_s, path});
-    }
-    ~Holder() { release(); }
-    bool holding() { return m_process.waitForReadyRead() && m_process.readAll() == "ready\n"; }
-    void release() {
-        m_process.closeWriteChannel();
-        m_process.waitForFinished();
-    }
-
-private:
-    QProcess m_process;
-};
-
-} // namespace
-
 class FileSystemTest : public QObject {
     Q_OBJECT
 
@@ -55,19 +31,16 @@ private slots:
     void namesSurviveByteForByte_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("Cyrillic") << QByteArray("\xd0\x9f\xd0\xbb\xd0\xb0\xd0\xbd.txt");
-        QTest::newRow("four-byte UTF-8") << QByteArray("\xf0\x9f\x91\x8b wave");
         QTest::newRow("Latin-1") << QByteArray("caf\xe9");
-        QTest::newRow("lone continuation, FF FE") << QByteArray("\x80\xbf\xff\xfe");
         QTest::newRow("truncated sequence") << QByteArray("a\xe2\x82");
         QTest::newRow("overlong slash") << QByteArray("\xc0\xaf");
         QTest::newRow("encoded surrogate") << QByteArray("\xed\xb2\x80");
         QTest::newRow("above U+10FFFF") << QByteArray("\xf4\x90\x80\x80");
         QTest::newRow("controls, quotes") << QByteArray("new\nline\t\x01\"q\" back\\slash. ");
-        QTest::newRow("255 bytes") << QByteArray(255, 'n');
         QByteArray all;
         for (int b = 1; b < 256; ++b)
             all.append(b == '/' ? 'x' : char(b));
-        QTest::newRow("every byte but /") << all;
+        QTest::newRow("every byte but /, 255 of them") << all;
     }
     void namesSurviveByteForByte() {
         QFETCH(QByteArray, bytes);
@@ -87,7 +60,8 @@ private slots:
 
     // What is not a regular file is never marked, moved, written or taken as
     // free; a fifo never blocks; a link is removed itself, never what it
-    // names; a path holding NUL never acts on the path before the NUL.
+    // names; a path holding NUL never acts on the path before the NUL. A
+    // folder is made private, and is removed only when empty.
     void onlyRegularFilesAreHandled_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("type"); // -1: nothing there
@@ -107,8 +81,8 @@ private slots:
         QFETCH(bool, writable);
         QFETCH(bool, removable);
         QVERIFY(writeFile(pathOf(u"file"_s), "x"));
-        QVERIFY(m_fs.makeFolder(pathOf(u"folder"_s)));
-        QVERIFY(writeFile(pathOf(u"folder/inner"_s), "y"));
+        QVERIFY(m_fs.makeFolder(pathOf(u"folder"_s)) && !m_fs.makeFolder(pathOf(u"folder"_s)));
+        QVERIFY(modeOf(pathOf(u"folder"_s)) == 0700 && writeFile(pathOf(u"folder/inner"_s), "y"));
         QVERIFY(makeSymlink(pathOf(u"file"_s), pathOf(u"link"_s)));
         QVERIFY(makeSymlink(u"/nonexistent"_s, pathOf(u"dangling"_s)));
         QVERIFY(makeFifo(pathOf(u"fifo"_s)));
@@ -141,6 +115,7 @@ private slots:
         QVERIFY(!m_fs.isHidden(pathOf(u"file"_s)));
         QCOMPARE(readFile(pathOf(u"folder/inner"_s)), std::optional(QByteArray("y")));
         QVERIFY(!m_fs.exists(pathOf(u"moved"_s)));
+        QVERIFY(m_fs.remove(pathOf(u"folder/inner"_s)) && m_fs.removeFolder(pathOf(u"folder"_s)));
     }
 
     // The hidden mark is neither in the name nor among the streams. Its
@@ -180,19 +155,6 @@ private slots:
         QCOMPARE(readFile(path), std::optional(QByteArray("data")));
     }
 
-    void foldersAreMadePrivateAndRemovedOnlyWhenEmpty() {
-        const QString folder = pathOf(decodeFileName("work \xff"));
-        QVERIFY(m_fs.makeFolder(folder));
-        QCOMPARE(modeOf(folder), 0700);
-        QVERIFY(!m_fs.makeFolder(folder));
-        QVERIFY(writeFile(folder + u"/x"_s, "x"));
-        QVERIFY(!m_fs.removeFolder(folder));
-        QVERIFY(!m_fs.remove(folder));
-        QCOMPARE(namesIn(folder), QStringList{u"x"_s});
-        QVERIFY(m_fs.remove(folder + u"/x"_s) && m_fs.removeFolder(folder));
-        QVERIFY(!m_fs.makeFolder(pathOf(u"missing/child"_s)));
-    }
-
     // A read never takes more than asked for (a hostile name file may be of
     // any size); a write replaces, an append adds.
     void readsAreBoundedWritesReplace() {
@@ -205,25 +167,26 @@ private slots:
         QVERIFY(m_fs.appendToFile(path, "more"));
         QCOMPARE(readFile(path), std::optional(QByteArray("\"4142\"\r\nmore")));
         QVERIFY(!m_fs.writeFile(pathOf(u"missing/file"_s), "x"));
+        QVERIFY(!m_fs.makeFolder(pathOf(u"missing/child"_s)));
     }
 
-    void notFreeWhileAnotherProcessHoldsTheFile_data() {
-        QTest::addColumn<QString>("redirection");
-        QTest::newRow("reading") << u"<"_s;
-        QTest::newRow("appending") << u">>"_s;
-        QTest::newRow("reading and writing") << u"<>"_s;
-    }
+    // Not free while another process reads, appends or does both; free
+    // again once it closed the file.
     void notFreeWhileAnotherProcessHoldsTheFile() {
-        QFETCH(QString, redirection);
         const QString path = pathOf(u"being written \u00e9.doc"_s);
-        QVERIFY(writeFile(path, "partial"));
-        QVERIFY(m_fs.isFreeToOpen(path));
-        Holder holder(path, redirection);
-        QVERIFY(holder.holding());
-        QVERIFY(!m_fs.isFreeToOpen(path));
-        QVERIFY(!m_fs.isFreeToOpen(path));
-        holder.release();
-        QVERIFY(m_fs.isFreeToOpen(path));
+        QVERIFY(writeFile(path, "partial") && m_fs.isFreeToOpen(path));
+        for (const QString& redirection : {u"<"_s, u">>"_s, u"<>"_s}) {
+            QProcess holder; // holds the file open until its input ends
+            holder.start(u"/bin/sh"_s,
+                         {u"-c"_s, u"exec 3%1\"$1\" && echo ready && cat"_s.arg(redirection),
+                          u"sh"_s, path});
+            QVERIFY(holder.waitForReadyRead() && holder.readAll() == "ready\n");
+            QVERIFY(!m_fs.isFreeToOpen(path));
+            QVERIFY(!m_fs.isFreeToOpen(path));
+            holder.closeWriteChannel();
+            QVERIFY(holder.waitForFinished());
+            QVERIFY(m_fs.isFreeToOpen(path));
+        }
         QCOMPARE(readFile(path), std::optional(QByteArray("partial")));
     }
 

@@ -6,7 +6,6 @@
 
 #include <QFile>
 
-#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -31,39 +30,18 @@ QString rarPath() {
 bool writeFile(const QString& path, const QByteArray& content) {
     const UniqueFd fd(
         ::open(encodeFileName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (fd.get() < 0)
-        return false;
-    qsizetype written = 0;
-    while (written < content.size()) {
-        const ssize_t n = ::write(fd.get(), content.constData() + written,
-                                  static_cast<size_t>(content.size() - written));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        written += n;
-    }
-    return true;
+    QFile file;
+    return fd.valid() && file.open(fd.get(), QIODevice::WriteOnly)
+           && file.write(content) == content.size() && file.flush();
 }
 
 std::optional<QByteArray> readFile(const QString& path) {
     const UniqueFd fd(::open(encodeFileName(path).constData(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
+    QFile file;
+    if (!fd.valid() || !file.open(fd.get(), QIODevice::ReadOnly))
         return std::nullopt;
-    QByteArray content;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return std::nullopt;
-        }
-        if (n == 0)
-            return content;
-        content.append(buffer, n);
-    }
+    const QByteArray content = file.readAll();
+    return file.error() == QFileDevice::NoError ? std::optional(content) : std::nullopt;
 }
 
 std::optional<Attributes> readAttributes(const QString& path) {
