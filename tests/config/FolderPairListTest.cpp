@@ -181,7 +181,8 @@ private slots:
     }
 
     // The grid's model: sound for views, any mode but "0" uncompresses, and
-    // a load that fails leaves it empty.
+    // a load that fails leaves it empty. (What the cells show, the window
+    // tests check.)
     void modelShowsTheGrid() {
         QVERIFY(SaveFolderPairs(*m_parameters, pairFile(),
                                 {pair(u"/"_s, QString(), u"1"_s, u"0"_s, u"1"_s),
@@ -194,7 +195,6 @@ private slots:
         QCOMPARE(model.rowCount(), 2);
         QVERIFY(!model.index(0, 1).data(FolderPairModel::UncompressesRole).toBool());
         QVERIFY(model.index(1, 1).data(FolderPairModel::UncompressesRole).toBool());
-        QCOMPARE(model.index(0, 2).data().toString(), u"???"_s);
         QVERIFY(writeFile(pairFile(), "\"2F0\",\"\"\r\n"));
         QCOMPARE(model.reload(*m_parameters, pairFile()), PairFileFault::InvalidHex);
         QCOMPARE(model.rowCount(), 0);

@@ -203,17 +203,6 @@ private slots:
         QCOMPARE(namesIn(m_local->path()), moved ? QStringList() : QStringList{u"a"_s});
         QCOMPARE(namesIn(toFolder), moved ? QStringList{u"a"_s} : QStringList());
     }
-
-    // ext4 keeps about 4 KiB of attributes per file, tmpfs far more: what
-    // the target refuses fails the move, what it takes comes whole.
-    void largeAttributesComeWholeOrNotAtAll() {
-        const QString from = m_remote->path() + u"/a"_s;
-        QVERIFY(makeFile(from, "data", manyAttributes(3, 60000), true));
-        const QString before = stateOf(from);
-        const bool moved = m_fs.move(from, m_local->filePath(u"a"_s), Replace::No);
-        QCOMPARE(stateOf(moved ? m_local->filePath(u"a"_s) : from), before);
-        QCOMPARE(namesIn(m_local->path()), moved ? QStringList{u"a"_s} : QStringList());
-    }
 };
 
 TORVANELO_TEST(FileMoveTest);

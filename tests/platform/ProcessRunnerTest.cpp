@@ -25,18 +25,6 @@ bool writeProgram(const QString& path, const QByteArray& script) {
     return writeFile(path, script) && setMode(path, 0755);
 }
 
-class RecordingSink final : public ConsoleSink {
-public:
-    void begin(const QString& commandLine) override { events.append(u"begin "_s + commandLine); }
-    void output(const QByteArray& bytes) override { received += bytes; }
-    void end(int exitCode, bool crashed) override {
-        events.append(u"end %1 %2"_s.arg(exitCode).arg(crashed));
-    }
-
-    QStringList events;
-    QByteArray received;
-};
-
 } // namespace
 
 class ProcessRunnerTest : public QObject {
@@ -166,8 +154,9 @@ private slots:
         QCOMPARE(report().mid(2), QStringList{u"x"_s});
     }
 
-    // RunAndWait judges nothing but the start; the captured run and the
-    // console sink get the output, errors included, and how it ended.
+    // A captured run (the service manager's queries) gets the output,
+    // errors included, and how the program ended; RunAndWait judges
+    // nothing but the start.
     void reportsOutputAndEnd_data() {
         QTest::addColumn<QByteArray>("script");
         QTest::addColumn<QByteArray>("output");
@@ -189,40 +178,11 @@ private slots:
         QFETCH(QString, ending);
         const QString program = home() + u"/tv-script"_s;
         QVERIFY(writeProgram(program, "#!/bin/sh\n" + script + '\n'));
+        QVERIFY(m_runner.RunAndWait(u"tv-script"_s, RunOptions{}));
         const RunResult captured = m_runner.runCapturing(program);
         QVERIFY(captured.started);
         QCOMPARE(captured.output, output);
         QCOMPARE(u"%1 %2"_s.arg(captured.exitCode).arg(captured.crashed), ending);
-
-        RecordingSink sink;
-        m_runner.setConsoleSink(&sink);
-        RunOptions shown{true, QString()};
-        QVERIFY(m_runner.RunAndWait(u"tv-script \"a b\""_s, shown));
-        QVERIFY(m_runner.RunAndWait(u"tv-script"_s, RunOptions{})); // hidden: not in the console
-        QVERIFY(!m_runner.RunAndWait(u"tv-missing"_s, shown));
-        m_runner.setConsoleSink(nullptr);
-        QVERIFY(m_runner.RunAndWait(u"tv-script"_s, shown)); // shown without a console
-        QCOMPARE(sink.events, QStringList({u"begin tv-script \"a b\""_s, u"end "_s + ending}));
-        QCOMPARE(sink.received, output);
-    }
-
-    // The window repaints in the hook while the archiver runs: here the
-    // program ends only once the hook has run three times.
-    void waitHookRunsWhileTheProgramRuns() {
-        const QString flag = pathOf(u"flag"_s);
-        QVERIFY(writeProgram(home() + u"/tv-wait"_s, "#!/bin/sh\nwhile [ ! -e '"
-                                                         + encodeFileName(flag)
-                                                         + "' ]; do sleep 0.01; done\n"));
-        int calls = 0;
-        m_runner.setWaitHook([&] {
-            if (++calls % 3 == 0)
-                writeFile(flag, QByteArray());
-        });
-        QVERIFY(m_runner.RunAndWait(u"tv-wait"_s, RunOptions{}));
-        QVERIFY(calls >= 3 && QFile::remove(flag));
-        QVERIFY(m_runner.runCapturing(u"tv-wait"_s).started);
-        QVERIFY(calls >= 6);
-        m_runner.setWaitHook({});
     }
 
     // The administrator's text runs through the shell as written, and the
