@@ -54,13 +54,6 @@ bool makeFile(const QString& path, const QByteArray& data, const Attributes& att
            && setMode(path, 0464);
 }
 
-Attributes manyAttributes(int count, int valueSize) {
-    Attributes attributes;
-    for (int i = 0; i < count; ++i)
-        attributes["user.s" + std::to_string(i)] = std::string(size_t(valueSize), char('a' + i));
-    return attributes;
-}
-
 const Attributes Streams{
     {"user.AFP_AfpInfo", std::string("AFP\0\0\0\1\0\xff", 9)},
     {"user.empty", ""},
@@ -123,7 +116,10 @@ private slots:
                 << MoveCase{.way = way, .existing = TargetReplaced};
         }
         QTest::newRow("out: empty file") << MoveCase{.data = {}, .attributes = {}};
-        QTest::newRow("out: 60 attributes") << MoveCase{.attributes = manyAttributes(60, 8)};
+        Attributes many;
+        for (int i = 0; i < 60; ++i)
+            many["user.s" + std::to_string(i)] = "value " + std::to_string(i);
+        QTest::newRow("out: 60 attributes") << MoveCase{.attributes = many};
         QTest::newRow("back: 3 MiB") << MoveCase{.way = Back, .data = randomBytes(3 << 20)};
         QTest::newRow("out: 255-byte name") << MoveCase{.target = QByteArray(255, 'n')};
     }
