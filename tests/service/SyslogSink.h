@@ -1,12 +1,9 @@
 #pragma once
 
-#include <QByteArray>
 #include <QFile>
 #include <QList>
-#include <QString>
 #include <QTemporaryDir>
 
-#include <cerrno>
 #include <cstring>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -18,9 +15,7 @@ namespace torvanelo::test {
 // daemon's socket.
 class SyslogSink {
 public:
-    SyslogSink()
-        : path(folder.filePath(QStringLiteral("log"))) {
-        m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    SyslogSink() {
         sockaddr_un address = {};
         address.sun_family = AF_UNIX;
         const QByteArray name = QFile::encodeName(path);
@@ -28,37 +23,28 @@ public:
         bound = m_fd >= 0
                 && ::bind(m_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
     }
-    ~SyslogSink() {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
+    ~SyslogSink() { ::close(m_fd); }
 
     // Every datagram waiting, in order.
     QList<QByteArray> received() {
         QList<QByteArray> all;
         QByteArray buffer(256 * 1024, '\0');
-        for (;;) {
-            const ssize_t size = ::recv(m_fd, buffer.data(), std::size_t(buffer.size()), 0);
-            if (size < 0 && errno == EINTR)
-                continue;
-            if (size < 0)
-                break;
+        for (ssize_t size;
+             (size = ::recv(m_fd, buffer.data(), std::size_t(buffer.size()), 0)) >= 0;)
             all.append(buffer.left(size));
-        }
         return all;
     }
-
     void shrinkQueue() {
         const int size = 4096;
         ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     }
 
     QTemporaryDir folder;
-    QString path;
+    const QString path = folder.filePath(QStringLiteral("log"));
     bool bound = false;
 
 private:
-    int m_fd = -1;
+    int m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
 };
 
 // The part of an entry after its time stamp ("<14>Jan  5 09:03:07 ").

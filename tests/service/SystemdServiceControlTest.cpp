@@ -1,16 +1,14 @@
 #include "SystemdServiceControl.h"
 
-#include "EnvironmentGuard.h"
 #include "RecordingProcessRunner.h"
 #include "RecordingSystemLog.h"
+#include "TestFiles.h"
 #include "TestRegistry.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QFile>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,15 +16,9 @@
 
 using namespace torvanelo;
 using namespace torvanelo::test;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
-
-QByteArray readAll(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return "<cannot read " + path.toUtf8() + '>';
-    return file.readAll();
-}
 
 const QByteArray SystemUnit = "# Written by Torvanelo's service installation; removed by it.\n"
                               "[Unit]\n"
@@ -46,103 +38,78 @@ const QByteArray SystemUnit = "# Written by Torvanelo's service installation; re
                               "[Install]\n"
                               "WantedBy=multi-user.target\n";
 
-const QByteArray UserUnit = "# Written by Torvanelo's service installation; removed by it.\n"
-                            "[Unit]\n"
-                            "Description=Torvanelo Service\n"
-                            "PartOf=graphical-session.target\n"
-                            "After=graphical-session.target\n"
-                            "\n"
-                            "[Service]\n"
-                            "Type=exec\n"
-                            "ExecStart=\"/opt/Torvanelo 100%%/torvanelo\"\n"
-                            "Environment=TORVANELO_SERVICE=1\n"
-                            "Environment=\"TORVANELO_HOME=/srv/the \\\"pairs\\\" \\\\ $HOME\"\n"
-                            "KillMode=mixed\n"
-                            "TimeoutStopSec=10min\n"
-                            "\n"
-                            "[Install]\n"
-                            "WantedBy=graphical-session.target\n";
+// A user unit runs in the graphical session, with its window.
+QByteArray userUnit() {
+    return QByteArray(SystemUnit)
+        .replace("Wants=network-online.target\nAfter=network-online.target remote-fs.target\n",
+                 "PartOf=graphical-session.target\nAfter=graphical-session.target\n")
+        .replace("Environment=QT_QPA_PLATFORM=offscreen\n", "")
+        .replace("multi-user.target", "graphical-session.target");
+}
 
-// The control over temporary unit folders that do not exist yet.
+// The control over temporary unit folders that do not exist yet; systemctl
+// answers from the runner's script.
 struct Fixture {
     QTemporaryDir root;
     RecordingProcessRunner runner;
     RecordingSystemLog log;
-    SystemdServiceSetup setup;
+    SystemdServiceSetup setup{u"/opt/Torvanelo 100%/torvanelo"_s, u"/srv/the \"pairs\" \\ $HOME"_s,
+                              root.filePath(u"lib/systemd/system"_s),
+                              root.filePath(u"home/.local/share/systemd/user"_s)};
 
-    Fixture() {
-        setup.executable = QStringLiteral("/opt/Torvanelo 100%/torvanelo");
-        setup.programFolder = QStringLiteral("/srv/the \"pairs\" \\ $HOME");
-        setup.systemUnitFolder = root.path() + QStringLiteral("/usr/local/lib/systemd/system");
-        setup.userUnitFolder = root.path() + QStringLiteral("/home/.local/share/systemd/user");
+    SystemdServiceControl control() { return SystemdServiceControl(runner, log, setup); }
+    QString unit(bool user) const {
+        return (user ? setup.userUnitFolder : setup.systemUnitFolder) + u"/torvanelo.service"_s;
     }
-    QString systemUnit() const {
-        return setup.systemUnitFolder + QStringLiteral("/torvanelo.service");
-    }
-    QString userUnit() const { return setup.userUnitFolder + QStringLiteral("/torvanelo.service"); }
-    // Every run, in order; a run that is not a capturing one is marked, since
-    // systemctl queries must capture their answer.
+    // systemctl's answers are read: every call captures its output.
     QStringList commands() const {
-        QStringList lines;
-        for (const RecordingProcessRunner::Run& run : runner.runs) {
-            lines << (run.kind == RecordingProcessRunner::Kind::Capturing
-                          ? run.commandLine
-                          : QStringLiteral("not capturing: ") + run.commandLine);
-        }
-        return lines;
+        return runner.commandLines(RecordingProcessRunner::Kind::Capturing);
     }
     void answer(int exitCode, const QByteArray& output = {}) {
         runner.queueResult(RunResult{true, exitCode, false, output});
     }
-    bool place(const QString& unitPath) {
-        return QDir().mkpath(QFileInfo(unitPath).path()) && writeFile(unitPath, "[Unit]\n");
+    bool place(const QString& path) {
+        return QDir().mkpath(QFileInfo(path).path()) && writeFile(path, "[Unit]\n");
     }
-    static bool writeFile(const QString& path, const QByteArray& content) {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    // Every file below the root with its content (folders may stay).
+    QStringList tree() const {
+        QStringList files;
+        QDirIterator it(root.path(), QDir::Files | QDir::System | QDir::Hidden,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            files << path + u' ' + QString::fromUtf8(readFile(path).value_or("-"));
+        }
+        files.sort();
+        return files;
     }
 };
 
-QStringList lines(std::initializer_list<const char*> items) {
-    QStringList list;
-    for (const char* item : items)
-        list << QString::fromUtf8(item);
-    return list;
+// The removal of one scope's unit: stop, disable, unmask, reload.
+QStringList removal(const QString& systemctl, const QString& stop = u"stop"_s) {
+    return {systemctl + stop + u" torvanelo.service"_s, systemctl + u"disable torvanelo.service"_s,
+            systemctl + u"unmask torvanelo.service"_s, systemctl + u"daemon-reload"_s};
 }
 
-// Runs systemd-analyze verify on a unit file; nullopt with a reason when the
-// tool is missing or cannot work here.
-struct Verification {
-    int exitCode = -1;
-    QByteArray output;
-};
-std::optional<Verification> verify(const QString& unitFile, bool user, QString* whyNot) {
-    const QString tool = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
-    if (tool.isEmpty()) {
-        *whyNot = QStringLiteral("systemd-analyze is not installed");
-        return std::nullopt;
-    }
+// systemd-analyze verify on a unit file: its exit code and output, or
+// nullopt with the reason when the tool cannot run here.
+std::optional<std::pair<int, QByteArray>> verify(const QString& unitFile, bool user,
+                                                 QString* whyNot) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // The user manager that verify builds wants a private runtime folder.
     QTemporaryDir runtime;
-    if (user) {
-        // The user manager that verify builds wants a runtime folder.
-        QFile::setPermissions(runtime.path(),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-    }
+    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    environment.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
     process.setProcessEnvironment(environment);
-    QStringList arguments;
-    if (user)
-        arguments << QStringLiteral("--user");
-    arguments << QStringLiteral("verify") << unitFile;
-    process.start(tool, arguments);
+    process.start(u"systemd-analyze"_s, user ? QStringList{u"--user"_s, u"verify"_s, unitFile}
+                                             : QStringList{u"verify"_s, unitFile});
     if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit) {
-        *whyNot = QStringLiteral("systemd-analyze could not run: ") + process.errorString();
+        *whyNot = u"systemd-analyze could not run: "_s + process.errorString();
         return std::nullopt;
     }
-    return Verification{process.exitCode(), process.readAll()};
+    return std::pair{process.exitCode(), process.readAll()};
 }
 
 } // namespace
@@ -151,419 +118,205 @@ class SystemdServiceControlTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void writesTheUnitOfEachChoice_data() {
+    void installWritesTheUnitAndItsStartType_data() {
         QTest::addColumn<bool>("interactive");
         QTest::addColumn<int>("startType");
-        QTest::addColumn<QByteArray>("unit");
-        for (const int startType : {0, 1, 2, 5}) {
-            QTest::addRow("system, start type %d", startType) << false << startType << SystemUnit;
-            QTest::addRow("user, start type %d", startType) << true << startType << UserUnit;
+        QTest::addColumn<QStringList>("steps");
+        const QStringList steps[] = {
+            {u"unmask"_s, u"enable"_s}, {u"disable"_s, u"unmask"_s}, {u"disable"_s, u"mask"_s}};
+        for (const bool interactive : {false, true}) {
+            for (const auto& [startType, step] : {std::pair{0, 0}, {1, 1}, {2, 2}, {5, 2}})
+                QTest::addRow("%s, start type %d", interactive ? "user" : "system", startType)
+                    << interactive << startType << steps[step];
         }
     }
-    void writesTheUnitOfEachChoice() {
+    void installWritesTheUnitAndItsStartType() {
         QFETCH(bool, interactive);
         QFETCH(int, startType);
-        QFETCH(QByteArray, unit);
+        QFETCH(QStringList, steps);
         Fixture f;
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        control.setStartType(startType);
-        control.setInteractive(interactive);
-        QVERIFY(!control.IsInstalled());
-        QVERIFY(control.Install());
-        const QString written = interactive ? f.userUnit() : f.systemUnit();
-        const QString other = interactive ? f.systemUnit() : f.userUnit();
-        QCOMPARE(readAll(written), unit);
-        QVERIFY(!QFileInfo::exists(other));
-        QVERIFY(control.IsInstalled());
-        // Nothing but the unit: no temporary file of the atomic write is left.
-        QCOMPARE(QDir(QFileInfo(written).path()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{QStringLiteral("torvanelo.service")});
-    }
-
-    void installRunsTheCommandsOfTheStartType_data() {
-        QTest::addColumn<bool>("interactive");
-        QTest::addColumn<int>("startType");
-        QTest::addColumn<QStringList>("commands");
-        QTest::newRow("system automatic")
-            << false << 0
-            << lines({"systemctl daemon-reload", "systemctl unmask torvanelo.service",
-                      "systemctl enable torvanelo.service"});
-        QTest::newRow("system manual")
-            << false << 1
-            << lines({"systemctl daemon-reload", "systemctl disable torvanelo.service",
-                      "systemctl unmask torvanelo.service"});
-        QTest::newRow("system disabled")
-            << false << 2
-            << lines({"systemctl daemon-reload", "systemctl disable torvanelo.service",
-                      "systemctl mask torvanelo.service"});
-        QTest::newRow("system, any other value is disabled")
-            << false << 5
-            << lines({"systemctl daemon-reload", "systemctl disable torvanelo.service",
-                      "systemctl mask torvanelo.service"});
-        QTest::newRow("negative value is disabled")
-            << false << -1
-            << lines({"systemctl daemon-reload", "systemctl disable torvanelo.service",
-                      "systemctl mask torvanelo.service"});
-        QTest::newRow("user automatic")
-            << true << 0
-            << lines({"systemctl --user daemon-reload", "systemctl --user unmask torvanelo.service",
-                      "systemctl --user enable torvanelo.service"});
-        QTest::newRow("user manual") << true << 1
-                                     << lines({"systemctl --user daemon-reload",
-                                               "systemctl --user disable torvanelo.service",
-                                               "systemctl --user unmask torvanelo.service"});
-        QTest::newRow("user disabled") << true << 2
-                                       << lines({"systemctl --user daemon-reload",
-                                                 "systemctl --user disable torvanelo.service",
-                                                 "systemctl --user mask torvanelo.service"});
-    }
-    void installRunsTheCommandsOfTheStartType() {
-        QFETCH(bool, interactive);
-        QFETCH(int, startType);
-        QFETCH(QStringList, commands);
-        Fixture f;
-        SystemdServiceControl control(f.runner, f.log, f.setup);
+        SystemdServiceControl control = f.control();
         control.setStartType(startType);
         control.setInteractive(interactive);
         QVERIFY(control.Install());
-        QCOMPARE(f.commands(), commands);
-    }
 
-    void failedReloadTakesAFreshUnitBack_data() {
-        QTest::addColumn<bool>("cannotStart");
-        QTest::newRow("systemctl fails") << false;
-        QTest::newRow("systemctl missing") << true;
-    }
-    void failedReloadTakesAFreshUnitBack() {
-        QFETCH(bool, cannotStart);
-        Fixture f;
-        if (cannotStart)
-            f.runner.queueNotStarted();
-        else
-            f.answer(1, "System has not been booted with systemd as init system (PID 1).\n");
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        QVERIFY(!control.Install());
-        QCOMPARE(f.commands(), lines({"systemctl daemon-reload"}));
-        QVERIFY(!QFileInfo::exists(f.systemUnit()));
-        QVERIFY(!control.IsInstalled());
-    }
-
-    void failedReloadKeepsARewrittenUnit() {
-        Fixture f;
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        QVERIFY(control.Install());
-        f.answer(1);
-        QVERIFY(!control.Install());
-        QCOMPARE(readAll(f.systemUnit()), SystemUnit);
-    }
-
-    void failedStartTypeCommandLeavesTheUnitInstalled() {
-        Fixture f;
-        f.answer(0);
-        f.answer(0);
-        f.answer(1, "Failed to enable unit: Unit file torvanelo.service is masked.\n");
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        control.setStartType(0);
-        QVERIFY(!control.Install());
-        QCOMPARE(f.commands().last(), QStringLiteral("systemctl enable torvanelo.service"));
+        const QString systemctl = interactive ? u"systemctl --user "_s : u"systemctl "_s;
+        QStringList expected{systemctl + u"daemon-reload"_s};
+        for (const QString& step : steps)
+            expected << systemctl + step + u" torvanelo.service"_s;
+        QCOMPARE(f.commands(), expected);
+        // The unit alone: no temporary of the atomic write, nothing in the
+        // other scope.
+        QCOMPARE(f.tree(), QStringList{f.unit(interactive) + u' '
+                                       + QString::fromUtf8(interactive ? userUnit() : SystemUnit)});
         QVERIFY(control.IsInstalled());
-        QCOMPARE(readAll(f.systemUnit()), SystemUnit);
-    }
-
-    void installRefusesWhileTheOtherScopeIsInstalled_data() {
-        QTest::addColumn<bool>("interactive");
-        QTest::newRow("system over user") << false;
-        QTest::newRow("user over system") << true;
-    }
-    void installRefusesWhileTheOtherScopeIsInstalled() {
-        QFETCH(bool, interactive);
-        Fixture f;
-        const QString other = interactive ? f.systemUnit() : f.userUnit();
-        QVERIFY(f.place(other));
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        control.setInteractive(interactive);
-        QVERIFY(!control.Install());
-        QVERIFY(f.commands().isEmpty());
-        QVERIFY(!QFileInfo::exists(interactive ? f.userUnit() : f.systemUnit()));
-        QCOMPARE(readAll(other), QByteArray("[Unit]\n"));
-    }
-
-    void installRefusesPathsAUnitCannotCarry_data() {
-        QTest::addColumn<QString>("executable");
-        QTest::addColumn<QString>("programFolder");
-        const QString good = QStringLiteral("/opt/torvanelo/torvanelo");
-        const QString folder = QStringLiteral("/opt/torvanelo");
-        QTest::newRow("relative executable") << QStringLiteral("torvanelo") << folder;
-        QTest::newRow("empty executable") << QString() << folder;
-        QTest::newRow("relative folder") << good << QStringLiteral("opt");
-        QTest::newRow("line break in executable")
-            << QStringLiteral("/opt/x\nExecStartPre=/bin/rm -rf /\n/t") << folder;
-        QTest::newRow("line break in folder")
-            << good << QStringLiteral("/opt\n[Service]\nUser=nobody");
-        QTest::newRow("carriage return") << good << QStringLiteral("/opt/a\rb");
-        QTest::newRow("tab") << QStringLiteral("/opt/a\tb/torvanelo") << folder;
-        QTest::newRow("delete character") << good << QStringLiteral("/opt/a\x7f");
-        QTest::newRow("backslash in executable") << QStringLiteral("/opt/a\\b/torvanelo") << folder;
-        QTest::newRow("double quote in executable")
-            << QStringLiteral("/opt/\"a\"/torvanelo") << folder;
-        QTest::newRow("single quote in executable")
-            << QStringLiteral("/opt/O'Brien/torvanelo") << folder;
-        QTest::newRow("byte that is not UTF-8")
-            << QStringLiteral("/opt/caf") + QChar(char16_t(0xDCE9)) + QStringLiteral("/t")
-            << folder;
-    }
-    void installRefusesPathsAUnitCannotCarry() {
-        QFETCH(QString, executable);
-        QFETCH(QString, programFolder);
-        Fixture f;
-        f.setup.executable = executable;
-        f.setup.programFolder = programFolder;
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        QVERIFY(!control.Install());
-        QVERIFY(f.commands().isEmpty());
-        QVERIFY(!QFileInfo::exists(f.systemUnit()));
-    }
-
-    void installFailsWhenTheUnitFolderCannotBeMade() {
-        Fixture f;
-        // A file where the folder should be.
-        QVERIFY(QDir().mkpath(QFileInfo(f.setup.systemUnitFolder).path()));
-        QVERIFY(Fixture::writeFile(f.setup.systemUnitFolder, "not a folder"));
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        QVERIFY(!control.Install());
-        QVERIFY(f.commands().isEmpty());
-        QCOMPARE(readAll(f.setup.systemUnitFolder), QByteArray("not a folder"));
-    }
-
-    void installWithoutAUserFolderFails() {
-        Fixture f;
-        f.setup.userUnitFolder.clear();
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        control.setInteractive(true);
-        QVERIFY(!control.Install());
-        QVERIFY(f.commands().isEmpty());
-    }
-
-    void uninstallStopsDisablesUnmasksRemovesAndReloads_data() {
-        QTest::addColumn<bool>("interactive");
-        QTest::addColumn<bool>("startedAsService");
-        QTest::addColumn<QStringList>("commands");
-        QTest::newRow("system, from the program")
-            << false << false
-            << lines({"systemctl stop torvanelo.service", "systemctl disable torvanelo.service",
-                      "systemctl unmask torvanelo.service", "systemctl daemon-reload"});
-        QTest::newRow("system, from the service itself")
-            << false << true
-            << lines({"systemctl stop --no-block torvanelo.service",
-                      "systemctl disable torvanelo.service", "systemctl unmask torvanelo.service",
-                      "systemctl daemon-reload"});
-        QTest::newRow("user, from the program")
-            << true << false
-            << lines({"systemctl --user stop torvanelo.service",
-                      "systemctl --user disable torvanelo.service",
-                      "systemctl --user unmask torvanelo.service",
-                      "systemctl --user daemon-reload"});
-    }
-    void uninstallStopsDisablesUnmasksRemovesAndReloads() {
-        QFETCH(bool, interactive);
-        QFETCH(bool, startedAsService);
-        QFETCH(QStringList, commands);
-        Fixture f;
-        f.setup.startedAsService = startedAsService;
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        control.setInteractive(interactive);
-        QVERIFY(control.Install());
-        f.runner.runs.clear();
-        QVERIFY(control.Uninstall());
-        QCOMPARE(f.commands(), commands);
-        QVERIFY(!QFileInfo::exists(f.systemUnit()));
-        QVERIFY(!QFileInfo::exists(f.userUnit()));
-        QVERIFY(!control.IsInstalled());
-    }
-
-    void uninstallRemovesBothScopes() {
-        Fixture f;
-        QVERIFY(f.place(f.systemUnit()));
-        QVERIFY(f.place(f.userUnit()));
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        QVERIFY(control.Uninstall());
-        QCOMPARE(f.commands().size(), 8);
-        QVERIFY(!control.IsInstalled());
-    }
-
-    void uninstallGoesOnAfterAFailedStep() {
-        Fixture f;
-        QVERIFY(f.place(f.systemUnit()));
-        f.answer(5, "Failed to stop torvanelo.service: Unit torvanelo.service not loaded.\n");
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        QVERIFY(!control.Uninstall());
-        QCOMPARE(f.commands().size(), 4);
-        QVERIFY(!QFileInfo::exists(f.systemUnit()));
-    }
-
-    void uninstallWithNothingInstalledDoesNothing() {
-        Fixture f;
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        QVERIFY(control.Uninstall());
-        QVERIFY(f.commands().isEmpty());
-    }
-
-    void readsTheStartTypeBack_data() {
-        QTest::addColumn<bool>("interactive");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QByteArray>("output");
-        QTest::addColumn<int>("startType");
-        QTest::newRow("enabled") << false << 0 << QByteArray("enabled\n") << 0;
-        QTest::newRow("user enabled") << true << 0 << QByteArray("enabled\n") << 0;
-        QTest::newRow("masked") << false << 1 << QByteArray("masked\n") << 2;
-        QTest::newRow("masked at run time") << false << 1 << QByteArray("masked-runtime\n") << 2;
-        QTest::newRow("disabled") << false << 1 << QByteArray("disabled\n") << 1;
-        QTest::newRow("enabled until reboot") << false << 0 << QByteArray("enabled-runtime\n") << 1;
-        QTest::newRow("static") << false << 0 << QByteArray("static\n") << 1;
-        QTest::newRow("warning before the state")
-            << false << 0
-            << QByteArray("Warning: The unit file changed on disk. Run 'systemctl daemon-reload'.\n"
-                          "enabled\n")
-            << 0;
-        QTest::newRow("error text") << false << 1
-                                    << QByteArray("Failed to get unit file state for "
-                                                  "torvanelo.service: No such file or directory\n")
-                                    << 1;
-        QTest::newRow("nothing said") << false << 1 << QByteArray() << 1;
-        QTest::newRow("word inside a line") << false << 0 << QByteArray("not enabled here\n") << 1;
-    }
-    void readsTheStartTypeBack() {
-        QFETCH(bool, interactive);
-        QFETCH(int, exitCode);
-        QFETCH(QByteArray, output);
-        QFETCH(int, startType);
-        Fixture f;
-        QVERIFY(f.place(interactive ? f.userUnit() : f.systemUnit()));
-        const QString query = interactive
-                                  ? QStringLiteral("systemctl --user is-enabled torvanelo.service")
-                                  : QStringLiteral("systemctl is-enabled torvanelo.service");
-        f.answer(exitCode, output);
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        control.setStartType(0);
-        QCOMPARE(control.StartType(), startType);
-        QCOMPARE(f.commands(), QStringList{query});
         QCOMPARE(control.Interactive(), interactive);
     }
 
-    void startTypeOfAMissingSystemctlIsManual() {
-        Fixture f;
-        QVERIFY(f.place(f.systemUnit()));
-        f.runner.queueNotStarted();
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        QCOMPARE(control.StartType(), 1);
-    }
-
-    void notInstalledKeepsTheChoicesMade() {
-        Fixture f;
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        QCOMPARE(control.StartType(), 0);
-        QCOMPARE(control.Interactive(), false);
-        control.setStartType(5);
-        control.setInteractive(true);
-        QCOMPARE(control.StartType(), 5);
-        QCOMPARE(control.Interactive(), true);
-        QVERIFY(!control.IsRunning());
-        QVERIFY(f.commands().isEmpty());
-    }
-
-    void aLinkedUnitCountsAsInstalled() {
-        Fixture f;
-        QVERIFY(QDir().mkpath(f.setup.systemUnitFolder));
-        // Even a link whose target is gone: the name is taken.
-        QVERIFY(QFile::link(f.root.path() + QStringLiteral("/gone.service"), f.systemUnit()));
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        QVERIFY(control.IsInstalled());
-        QVERIFY(control.Uninstall());
-        QVERIFY(!QFileInfo(f.systemUnit()).isSymLink());
-    }
-
-    void readsTheRunningStateBack_data() {
+    // Paths that would not reach the program as they are (or would add lines
+    // to the unit), the other scope's unit, no folder to write into: nothing
+    // is written and systemctl is not asked. Without a service manager to
+    // take it, a fresh unit is taken back (no service that cannot run is
+    // reported) and a unit that was there stays.
+    void installRefusesAndLeavesEverythingAlone_data() {
+        QTest::addColumn<QString>("executable");
+        QTest::addColumn<QString>("folder");
         QTest::addColumn<bool>("interactive");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<QByteArray>("output");
-        QTest::addColumn<bool>("running");
-        QTest::newRow("active") << false << 0 << QByteArray("active\n") << true;
-        QTest::newRow("user active") << true << 0 << QByteArray("active\n") << true;
-        QTest::newRow("inactive") << false << 3 << QByteArray("inactive\n") << false;
-        QTest::newRow("starting") << false << 3 << QByteArray("activating\n") << false;
-        QTest::newRow("stopping") << false << 3 << QByteArray("deactivating\n") << false;
-        QTest::newRow("failed") << false << 3 << QByteArray("failed\n") << false;
-        QTest::newRow("no manager")
-            << false << 1 << QByteArray("Failed to connect to bus: No medium found\n") << false;
-        QTest::newRow("inactive said as a sentence")
-            << false << 3 << QByteArray("unit is not active\n") << false;
+        QTest::addColumn<QString>("obstacle");
+        const QString exe = u"/opt/t/torvanelo"_s;
+        const QString folder = u"/opt/t"_s;
+        QTest::newRow("relative executable") << u"torvanelo"_s << folder << false << QString();
+        QTest::newRow("relative folder") << exe << u"opt"_s << false << QString();
+        QTest::newRow("line break in the executable")
+            << u"/opt/x\nExecStartPre=/bin/rm -rf /\n/t"_s << folder << false << QString();
+        QTest::newRow("line break in the folder")
+            << exe << u"/opt\n[Service]\nUser=nobody"_s << false << QString();
+        QTest::newRow("delete character") << exe << u"/opt/a\x7f"_s << false << QString();
+        QTest::newRow("backslash") << u"/opt/a\\b/t"_s << folder << false << QString();
+        QTest::newRow("double quote") << u"/opt/\"a\"/t"_s << folder << false << QString();
+        QTest::newRow("single quote") << u"/opt/O'Brien/t"_s << folder << false << QString();
+        QTest::newRow("byte that is not UTF-8")
+            << u"/opt/caf"_s + QChar(char16_t(0xDCE9)) + u"/t"_s << folder << false << QString();
+        QTest::newRow("system over a user unit") << exe << folder << false << u"user unit"_s;
+        QTest::newRow("user over a system unit") << exe << folder << true << u"system unit"_s;
+        QTest::newRow("a file where the folder goes") << exe << folder << false << u"file"_s;
+        QTest::newRow("no user unit folder") << exe << folder << true << u"no folder"_s;
+        QTest::newRow("reload fails") << exe << folder << false << u"reload fails"_s;
+        QTest::newRow("no systemctl") << exe << folder << false << u"no systemctl"_s;
+        QTest::newRow("rewriting, reload fails") << exe << folder << false << u"installed"_s;
     }
-    void readsTheRunningStateBack() {
+    void installRefusesAndLeavesEverythingAlone() {
+        QFETCH(QString, executable);
+        QFETCH(QString, folder);
         QFETCH(bool, interactive);
-        QFETCH(int, exitCode);
-        QFETCH(QByteArray, output);
+        QFETCH(QString, obstacle);
+        Fixture f;
+        f.setup.executable = executable;
+        f.setup.programFolder = folder;
+        if (obstacle.endsWith(u"unit"_s))
+            QVERIFY(f.place(f.unit(obstacle == u"user unit"_s)));
+        if (obstacle == u"file"_s)
+            QVERIFY(f.place(f.setup.systemUnitFolder));
+        if (obstacle == u"no folder"_s)
+            f.setup.userUnitFolder.clear();
+        SystemdServiceControl control = f.control();
+        control.setInteractive(interactive);
+        if (obstacle == u"installed"_s) {
+            QVERIFY(control.Install());
+            f.runner.runs.clear();
+        }
+        if (obstacle == u"no systemctl"_s)
+            f.runner.queueNotStarted();
+        else
+            f.answer(1, "System has not been booted with systemd as init system (PID 1).\n");
+        const QStringList before = f.tree();
+        QVERIFY(!control.Install());
+        const bool reloads =
+            QStringList{u"reload fails"_s, u"no systemctl"_s, u"installed"_s}.contains(obstacle);
+        QCOMPARE(f.commands(), reloads ? QStringList{u"systemctl daemon-reload"_s} : QStringList());
+        QCOMPARE(f.tree(), before);
+    }
+
+    void uninstallRemovesEveryUnit_data() {
+        QTest::addColumn<QString>("system");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<bool>("asService");
+        QTest::addColumn<bool>("stopFails");
+        QTest::addColumn<QStringList>("commands");
+        const QString system = u"systemctl "_s;
+        const QString user = u"systemctl --user "_s;
+        QTest::newRow("system") << u"unit"_s << QString() << false << false << removal(system);
+        // Waiting for our own end would wait for ever.
+        QTest::newRow("from inside the service")
+            << u"unit"_s << QString() << true << false << removal(system, u"stop --no-block"_s);
+        QTest::newRow("both") << u"unit"_s << u"unit"_s << false << false
+                              << removal(system) + removal(user);
+        QTest::newRow("a failed stop goes on")
+            << u"unit"_s << QString() << false << true << removal(system);
+        QTest::newRow("link to nowhere")
+            << u"link"_s << QString() << false << false << removal(system);
+        QTest::newRow("nothing installed")
+            << QString() << QString() << false << false << QStringList();
+    }
+    void uninstallRemovesEveryUnit() {
+        QFETCH(QString, system);
+        QFETCH(QString, user);
+        QFETCH(bool, asService);
+        QFETCH(bool, stopFails);
+        QFETCH(QStringList, commands);
+        Fixture f;
+        f.setup.startedAsService = asService;
+        if (system == u"link"_s) {
+            QVERIFY(QDir().mkpath(f.setup.systemUnitFolder));
+            QVERIFY(QFile::link(f.root.filePath(u"gone.service"_s), f.unit(false)));
+        }
+        if (system == u"unit"_s)
+            QVERIFY(f.place(f.unit(false)));
+        if (user == u"unit"_s)
+            QVERIFY(f.place(f.unit(true)));
+        if (stopFails)
+            f.answer(5, "Failed to stop torvanelo.service: Unit torvanelo.service not loaded.\n");
+        SystemdServiceControl control = f.control();
+        QCOMPARE(control.IsInstalled(), !commands.isEmpty());
+        QCOMPARE(control.Uninstall(), !stopFails);
+        QCOMPARE(f.commands(), commands);
+        QCOMPARE(f.tree(), QStringList());
+        QVERIFY(!control.IsInstalled());
+    }
+
+    // systemctl's answer to both state queries; nullopt: it cannot start.
+    void readsTheStateBack_data() {
+        QTest::addColumn<bool>("interactive");
+        QTest::addColumn<std::optional<QByteArray>>("answer");
+        QTest::addColumn<int>("startType");
+        QTest::addColumn<bool>("running");
+        using Answer = std::optional<QByteArray>;
+        QTest::newRow("enabled") << false << Answer("enabled\n") << 0 << false;
+        QTest::newRow("masked") << false << Answer("masked\n") << 2 << false;
+        QTest::newRow("masked at run time") << false << Answer("masked-runtime\n") << 2 << false;
+        QTest::newRow("until reboot") << false << Answer("enabled-runtime\n") << 1 << false;
+        QTest::newRow("active") << false << Answer("active\n") << 1 << true;
+        QTest::newRow("user, active") << true << Answer("active\n") << 1 << true;
+        QTest::newRow("state after a warning")
+            << false
+            << Answer("Warning: The unit file changed on disk. Run 'systemctl daemon-reload'.\n"
+                      "enabled\nactive\n")
+            << 0 << true;
+        QTest::newRow("words inside a line")
+            << false << Answer("not enabled here, unit is not active\n") << 1 << false;
+        QTest::newRow("systemctl missing") << false << Answer() << 1 << false;
+    }
+    void readsTheStateBack() {
+        QFETCH(bool, interactive);
+        QFETCH(std::optional<QByteArray>, answer);
+        QFETCH(int, startType);
         QFETCH(bool, running);
         Fixture f;
-        QVERIFY(f.place(interactive ? f.userUnit() : f.systemUnit()));
-        const QString query = interactive
-                                  ? QStringLiteral("systemctl --user is-active torvanelo.service")
-                                  : QStringLiteral("systemctl is-active torvanelo.service");
-        f.answer(exitCode, output);
-        SystemdServiceControl control(f.runner, f.log, f.setup);
+        QVERIFY(f.place(f.unit(interactive)));
+        for (int query = 0; query < 2; ++query)
+            answer ? f.answer(0, *answer) : f.runner.queueNotStarted();
+        SystemdServiceControl control = f.control();
+        control.setStartType(0);
+        QCOMPARE(control.StartType(), startType);
         QCOMPARE(control.IsRunning(), running);
-        QCOMPARE(f.commands(), QStringList{query});
+        QCOMPARE(control.Interactive(), interactive);
+        const QString systemctl = interactive ? u"systemctl --user "_s : u"systemctl "_s;
+        QCOMPARE(f.commands(), (QStringList{systemctl + u"is-enabled torvanelo.service"_s,
+                                            systemctl + u"is-active torvanelo.service"_s}));
     }
 
-    void logEventForwardsWithItsLevel_data() {
-        QTest::addColumn<int>("eventType");
-        QTest::addColumn<LogLevel>("level");
-        QTest::newRow("information") << EventInformation << LogLevel::Information;
-        QTest::newRow("warning") << EventWarning << LogLevel::Warning;
-        QTest::newRow("unknown type") << 1 << LogLevel::Information;
-    }
-    void logEventForwardsWithItsLevel() {
-        QFETCH(int, eventType);
-        QFETCH(LogLevel, level);
+    void logEventKeepsTheLevel() {
         Fixture f;
-        SystemdServiceControl control(f.runner, f.log, f.setup);
-        const QString text =
-            QStringLiteral("Torvanelo Service installé\r\n(le traitement démarre)");
-        control.LogEvent(text, eventType);
-        const std::vector<RecordingSystemLog::Entry> expected = {{level, text}};
-        QVERIFY(f.log.entries == expected);
-        QVERIFY(f.commands().isEmpty());
+        SystemdServiceControl control = f.control();
+        control.LogEvent(u"a"_s, EventWarning);
+        control.LogEvent(u"b"_s, 1);
+        QVERIFY(f.log.entries
+                == (std::vector<RecordingSystemLog::Entry>{{LogLevel::Warning, u"a"_s},
+                                                           {LogLevel::Information, u"b"_s}}));
     }
 
-    void setupOfThisProcess() {
-        EnvironmentGuard dataHome("XDG_DATA_HOME");
-        EnvironmentGuard service("TORVANELO_SERVICE");
-        qputenv("XDG_DATA_HOME", "/data home");
-        qputenv("TORVANELO_SERVICE", "1");
-        const SystemdServiceSetup asService =
-            SystemdServiceSetup::forThisProcess(QStringLiteral("/p"));
-        qputenv("TORVANELO_SERVICE", "yes");
-        const SystemdServiceSetup notService =
-            SystemdServiceSetup::forThisProcess(QStringLiteral("/p"));
-        qputenv("XDG_DATA_HOME", "relative");
-        qunsetenv("TORVANELO_SERVICE");
-        const SystemdServiceSetup byHand =
-            SystemdServiceSetup::forThisProcess(QStringLiteral("/p"));
-
-        QCOMPARE(asService.executable, QCoreApplication::applicationFilePath());
-        QCOMPARE(asService.programFolder, QStringLiteral("/p"));
-        QCOMPARE(asService.userUnitFolder, QStringLiteral("/data home/systemd/user"));
-        QCOMPARE(asService.systemUnitFolder, QStringLiteral("/usr/local/lib/systemd/system"));
-        QVERIFY(asService.startedAsService);
-        QVERIFY(!notService.startedAsService);
-        QVERIFY(!byHand.startedAsService);
-        // A relative XDG_DATA_HOME is ignored, as the XDG rules say.
-        QVERIFY(byHand.userUnitFolder.endsWith(QStringLiteral("/.local/share/systemd/user")));
-        QVERIFY(byHand.userUnitFolder.startsWith(u'/'));
-    }
-
-    // systemd itself reads the written units; the program path is one that
-    // every quoting rule touches, so a wrong escape shows as a missing
-    // executable.
+    // systemd reads the written units, with paths that every quoting rule
+    // touches: a wrong escape shows as a missing executable.
     void systemdAcceptsTheUnits_data() {
         QTest::addColumn<bool>("interactive");
         QTest::newRow("system unit") << false;
@@ -571,53 +324,36 @@ private slots:
     }
     void systemdAcceptsTheUnits() {
         QFETCH(bool, interactive);
-        QTemporaryDir root;
-        QVERIFY(root.isValid());
-        const QString trueFolder = root.path() + QStringLiteral("/probe");
-        QVERIFY(QDir().mkpath(trueFolder));
-        QVERIFY(Fixture::writeFile(trueFolder + QStringLiteral("/probe.service"),
-                                   "[Service]\nExecStart=/bin/true\n"));
+        Fixture f;
         QString whyNot;
-        const std::optional<Verification> probe =
-            verify(trueFolder + QStringLiteral("/probe.service"), interactive, &whyNot);
+        const QString probeUnit = f.root.filePath(u"probe.service"_s);
+        QVERIFY(writeFile(probeUnit, "[Service]\nExecStart=/bin/true\n"));
+        const auto probe = verify(probeUnit, interactive, &whyNot);
         if (!probe)
             QSKIP(qPrintable(whyNot));
-        if (probe->exitCode != 0)
-            QSKIP(qPrintable(QStringLiteral("systemd-analyze verify does not work here: ")
-                             + QString::fromUtf8(probe->output)));
+        if (probe->first != 0)
+            QSKIP(qPrintable(u"systemd-analyze verify does not work here: "_s
+                             + QString::fromUtf8(probe->second)));
 
-        // systemd takes no '\\', '"' or '\'' in the executable's name, but
-        // the program folder may hold them.
-        const QString folder = root.path() + QStringLiteral("/Torvanelo 100% à $HOME ;&|");
+        // The executable's name takes no '\\', '"' or '\'', the folder may.
+        const QString folder = f.root.filePath(u"Torvanelo 100% à $HOME ;&|"_s);
+        f.setup.executable = folder + u"/torvanelo"_s;
+        f.setup.programFolder = f.root.filePath(u"pairs \"à\" $HOME \\x 'q' %n"_s);
         QVERIFY(QDir().mkpath(folder));
-        const QString executable = folder + QStringLiteral("/torvanelo");
-        QVERIFY(QFile::copy(QStringLiteral("/bin/true"), executable));
-        const QString home = root.path() + QStringLiteral("/pairs \"à\" $HOME \\x 'q' %n");
-        RecordingProcessRunner runner;
-        RecordingSystemLog log;
-        SystemdServiceSetup setup;
-        setup.executable = executable;
-        setup.programFolder = home;
-        setup.systemUnitFolder = root.path() + QStringLiteral("/system");
-        setup.userUnitFolder = root.path() + QStringLiteral("/user");
-        SystemdServiceControl control(runner, log, setup);
+        QVERIFY(QFile::copy(u"/bin/true"_s, f.setup.executable));
+        SystemdServiceControl control = f.control();
         control.setInteractive(interactive);
         QVERIFY(control.Install());
-
-        const std::optional<Verification> result =
-            verify(control.unitFilePath(interactive ? UnitScope::User : UnitScope::System),
-                   interactive, &whyNot);
+        const auto result = verify(f.unit(interactive), interactive, &whyNot);
         QVERIFY2(result, qPrintable(whyNot));
-        QVERIFY2(result->exitCode == 0, result->output.constData());
-        QVERIFY2(!result->output.contains("torvanelo"), result->output.constData());
+        QVERIFY2(result->first == 0 && !result->second.contains("torvanelo"),
+                 result->second.constData());
 
-        // The same check catches a path that does not survive the quoting.
-        QVERIFY(QFile::remove(executable));
-        const std::optional<Verification> missing =
-            verify(control.unitFilePath(interactive ? UnitScope::User : UnitScope::System),
-                   interactive, &whyNot);
+        // The same check sees an executable that is not where the unit says.
+        QVERIFY(QFile::remove(f.setup.executable));
+        const auto missing = verify(f.unit(interactive), interactive, &whyNot);
         QVERIFY2(missing, qPrintable(whyNot));
-        QVERIFY(missing->exitCode != 0);
+        QVERIFY(missing->first != 0);
     }
 };
 
