@@ -13,23 +13,16 @@
 #include <QTest>
 
 using namespace torvanelo;
-using torvanelo::test::FaultyFileSystem;
+using namespace torvanelo::test;
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
 const QLocale English(QLocale::English, QLocale::UnitedStates);
-const QLocale French(QLocale::French, QLocale::France);
 const QDate May12(2001, 5, 12);
 
 QString journalName(const QDate& date) {
-    return QStringLiteral("Log Torvanelo ") + date.toString(u"yyyy-MM-dd") + QStringLiteral(".htm");
-}
-
-QStringList sortedEntries(const QString& folder) {
-    QStringList names =
-        QDir(folder).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
-    names.sort();
-    return names;
+    return u"Log Torvanelo "_s + date.toString(u"yyyy-MM-dd") + u".htm"_s;
 }
 
 } // namespace
@@ -38,24 +31,19 @@ class JournalTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void namesTheDaysJournal() {
-        QCOMPARE(DailyLogPath(QStringLiteral("/srv/journaux"), May12),
-                 QStringLiteral("/srv/journaux/Log Torvanelo 2001-05-12.htm"));
-        QCOMPARE(DailyLogPath(QStringLiteral("/"), May12),
-                 QStringLiteral("/Log Torvanelo 2001-05-12.htm"));
-    }
-
+    // Created with its header in the language of the moment, Windows-1252;
+    // later passes of the day only append.
     void createsTheHeaderOnce_data() {
         QTest::addColumn<int>("language");
         QTest::addColumn<QLocale>("locale");
         QTest::addColumn<QByteArray>("header");
         const QByteArray common = "<html>\r\n<head>\r\n<title>Logs Torvanelo</title>\r\n"
                                   "</head>\r\n<body>\r\n";
-        QTest::newRow("english") << LanguageEnglish << English
+        QTest::newRow("English") << LanguageEnglish << English
                                  << common
                                         + "<b><center><h1>Rar/Unrar Logs</h1></center></b>\r\n"
                                           "<center><h3>Saturday, May 12, 2001</h3></center>\r\n";
-        QTest::newRow("french") << LanguageFrench << French
+        QTest::newRow("French") << LanguageFrench << QLocale(QLocale::French, QLocale::France)
                                 << common
                                        + "<b><center><h1>Journal des compressions/d\xe9"
                                          "compressions</h1></center></b>\r\n"
@@ -70,199 +58,123 @@ private slots:
         Settings settings;
         settings.Language = qint16(language);
         const QString path = DailyLogPath(folder.path(), May12);
-
         QVERIFY(OpenDailyLog(files, path, settings, May12, locale));
-        QCOMPARE(test::readFile(path), header);
-        QCOMPARE(header.count("\r\n"), 7);
-
-        // A second pass of the day only appends.
+        QCOMPARE(readFile(path), header);
         settings.Language = qint16(language == LanguageFrench ? LanguageEnglish : LanguageFrench);
         QVERIFY(OpenDailyLog(files, path, settings, May12, locale));
-        QVERIFY(AppendLogLine(files, path, QStringLiteral("entry")));
-        QCOMPARE(test::readFile(path), header + "entry\r\n");
+        QVERIFY(AppendLogLine(files, path, u"entry"_s));
+        QCOMPARE(readFile(path), header + "entry\r\n");
     }
 
-    void neverRewritesAnExistingJournal_data() {
-        QTest::addColumn<QByteArray>("content");
-        QTest::newRow("empty") << QByteArray();
-        QTest::newRow("no header") << QByteArray("<b>old</b>\r\n");
-        QTest::newRow("binary") << QByteArray("\x00\xff\x80", 3);
-    }
-    void neverRewritesAnExistingJournal() {
-        QFETCH(QByteArray, content);
-        QTemporaryDir folder;
-        LinuxFileSystem files;
-        Settings settings;
-        settings.PurgeOldLogs = true;
-        settings.LogRetention = 2;
-        const QString path = DailyLogPath(folder.path(), May12);
-        QVERIFY(test::writeFile(path, content));
-        for (int day = 1; day <= 5; ++day)
-            QVERIFY(test::writeFile(folder.filePath(journalName(QDate(2001, 4, day))), "x"));
-
-        QVERIFY(OpenDailyLog(files, path, settings, May12, English));
-        QCOMPARE(test::readFile(path), content);
-        // The purge runs only when the day's journal is created.
-        QCOMPARE(sortedEntries(folder.path()).size(), 6);
-    }
-
+    // Journals beyond the retention go, oldest first, when the day's journal
+    // is created: never other files, never a folder, never the day's
+    // journal that is already there. A journal that cannot be deleted counts
+    // as handled: no younger one goes in its place.
     void purgesDownToTheRetention_data() {
         QTest::addColumn<int>("older");
         QTest::addColumn<int>("retention");
         QTest::addColumn<bool>("purge");
+        QTest::addColumn<std::optional<QByteArray>>("today");
+        QTest::addColumn<bool>("oldestRefuses");
         QTest::addColumn<int>("deleted");
-        QTest::newRow("exactly the retention: nothing") << 10 << 10 << true << 0;
-        QTest::newRow("one more: the two oldest") << 11 << 10 << true << 2;
-        QTest::newRow("25 older: the 16 oldest") << 25 << 10 << true << 16;
-        QTest::newRow("fewer than the retention") << 3 << 10 << true << 0;
-        QTest::newRow("purge off") << 25 << 10 << false << 0;
-        QTest::newRow("smallest retention") << 5 << 2 << true << 4;
-        QTest::newRow("retention below one keeps only the new") << 4 << 0 << true << 4;
+        const std::optional<QByteArray> none;
+        QTest::newRow("exactly the retention") << 10 << 10 << true << none << false << 0;
+        QTest::newRow("one more: the two oldest") << 11 << 10 << true << none << false << 2;
+        QTest::newRow("25 older: the 16 oldest") << 25 << 10 << true << none << false << 16;
+        QTest::newRow("purge off") << 25 << 10 << false << none << false << 0;
+        QTest::newRow("retention below one") << 4 << 0 << true << none << false << 4;
+        QTest::newRow("oldest cannot be deleted") << 12 << 10 << true << none << true << 3;
+        QTest::newRow("today's journal is there")
+            << 5 << 2 << true << std::optional<QByteArray>("\x00\xff<b>old</b>") << false << 0;
     }
     void purgesDownToTheRetention() {
         QFETCH(int, older);
         QFETCH(int, retention);
         QFETCH(bool, purge);
+        QFETCH(std::optional<QByteArray>, today);
+        QFETCH(bool, oldestRefuses);
         QFETCH(int, deleted);
         QTemporaryDir folder;
-        LinuxFileSystem files;
+        LinuxFileSystem real;
+        FaultyFileSystem files(real);
         Settings settings;
         settings.PurgeOldLogs = purge;
         settings.LogRetention = qint16(retention);
         // Created newest first, so that the listing order is not the age order.
         QStringList journals;
-        for (int i = older; i >= 1; --i) {
-            const QString name = journalName(May12.addDays(-i));
-            journals.prepend(name);
-            QVERIFY(test::writeFile(folder.filePath(name), "old"));
+        for (int i = 1; i <= older; ++i) {
+            journals.prepend(journalName(May12.addDays(-i)));
+            QVERIFY(writeFile(folder.filePath(journals.front()), "old"));
         }
-        journals.sort();
-        const QStringList others = {
-            QStringLiteral("Log Torvanelo.txt"),
-            QStringLiteral("log torvanelo 2000-01-01.htm"),
-            QStringLiteral("Log Torvanelo 2000-01-01.html"),
-            QStringLiteral("Other 2000-01-01.htm"),
-            QStringLiteral("Log Torvanel 2000-01-01.htm"),
-        };
+        const QStringList others = {u"Log Torvanelo.txt"_s, u"log torvanelo 2000-01-01.htm"_s,
+                                    u"Log Torvanelo 2000-01-01.html"_s, u"Other 2000-01-01.htm"_s};
         for (const QString& name : others)
-            QVERIFY(test::writeFile(folder.filePath(name), "keep"));
-        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("Log Torvanelo 1999-01-01.htm")));
-
+            QVERIFY(writeFile(folder.filePath(name), "keep"));
+        QVERIFY(QDir(folder.path()).mkdir(u"Log Torvanelo 1999-01-01.htm"_s));
         const QString path = DailyLogPath(folder.path(), May12);
+        QVERIFY(!today || writeFile(path, *today));
+        if (oldestRefuses)
+            files.failPath(FaultyFileSystem::Call::Remove, folder.filePath(journals.front()));
+
         QVERIFY(OpenDailyLog(files, path, settings, May12, English));
-
         QStringList expected = journals.mid(deleted) + others;
-        expected << QStringLiteral("Log Torvanelo 1999-01-01.htm") << journalName(May12);
+        expected << u"Log Torvanelo 1999-01-01.htm"_s << journalName(May12);
+        if (oldestRefuses)
+            expected << journals.front();
         expected.sort();
-        QCOMPARE(sortedEntries(folder.path()), expected);
+        QCOMPARE(namesIn(folder.path()), expected);
+        QCOMPARE(files.count(FaultyFileSystem::Call::Remove), deleted);
+        if (today)
+            QCOMPARE(readFile(path), today);
     }
 
-    void anUndeletableJournalCountsAsHandled() {
-        QTemporaryDir folder;
-        LinuxFileSystem real;
-        FaultyFileSystem files(real);
-        Settings settings;
-        settings.PurgeOldLogs = true;
-        settings.LogRetention = 10;
-        QStringList journals;
-        for (int i = 1; i <= 12; ++i) {
-            journals << journalName(May12.addDays(-i));
-            QVERIFY(test::writeFile(folder.filePath(journals.last()), "old"));
-        }
-        journals.sort();
-        // 12 found: the three oldest go; the oldest refuses.
-        files.failPath(FaultyFileSystem::Call::Remove, folder.filePath(journals[0]));
-
-        QVERIFY(OpenDailyLog(files, DailyLogPath(folder.path(), May12), settings, May12, English));
-
-        QStringList expected = QStringList{journals[0]} + journals.mid(3);
-        expected << journalName(May12);
-        expected.sort();
-        QCOMPARE(sortedEntries(folder.path()), expected);
-        QCOMPARE(files.count(FaultyFileSystem::Call::Remove), 3);
+    // No journal folder (none set, or gone): nothing is written, and the
+    // folder is not made. A folder name that is not UTF-8 and holds HTML
+    // characters works.
+    void writesOnlyIntoItsFolder_data() {
+        QTest::addColumn<QByteArray>("folder");
+        QTest::addColumn<bool>("works");
+        QTest::newRow("not set") << QByteArray() << false;
+        QTest::newRow("gone") << QByteArray("gone") << false;
+        QTest::newRow("any name") << QByteArray("\x80 <b>&\"") << true;
     }
-
-    void aMissingFolderWritesNothing() {
-        QTemporaryDir folder;
-        LinuxFileSystem files;
-        Settings settings;
-        settings.PurgeOldLogs = true;
-        const QString path = DailyLogPath(folder.filePath(QStringLiteral("gone")), May12);
-        QVERIFY(!OpenDailyLog(files, path, settings, May12, English));
-        QVERIFY(!AppendLogLine(files, path, QStringLiteral("lost")));
-        QVERIFY(!QFileInfo::exists(folder.filePath(QStringLiteral("gone"))));
-    }
-
-    void worksInAnyFolderName() {
+    void writesOnlyIntoItsFolder() {
+        QFETCH(QByteArray, folder);
+        QFETCH(bool, works);
         QTemporaryDir base;
         LinuxFileSystem files;
-        // A folder name that is not valid UTF-8 and holds HTML characters.
-        const QString folder = base.path() + u'/' + decodeFileName(QByteArray("\x80 <b>&\""));
-        QVERIFY(files.makeFolder(folder));
         Settings settings;
-        settings.LogFolder = folder;
+        settings.LogFolder = folder.isEmpty() ? QString() : base.filePath(decodeFileName(folder));
+        QVERIFY(!works || files.makeFolder(settings.LogFolder));
         DayJournal journal(files, settings, May12, English);
-        QVERIFY(journal.open());
-        QVERIFY(journal.append(QStringLiteral("line")));
-        const auto content = test::readFile(journal.path());
-        QVERIFY(content.has_value());
-        QVERIFY(content->endsWith("</h3></center>\r\nline\r\n"));
+        QCOMPARE(journal.open(), works);
+        QCOMPARE(journal.append(u"line"_s), works);
+        QCOMPARE(namesIn(base.path()).size(), works ? 1 : 0);
+        QCOMPARE(readFile(journal.path()).value_or("").endsWith("</h3></center>\r\nline\r\n"),
+                 works);
     }
 
-    void anEmptyJournalFolderDisablesTheJournal() {
-        LinuxFileSystem files;
-        Settings settings;
-        settings.LogFolder.clear();
-        DayJournal journal(files, settings, May12, English);
-        QVERIFY(!journal.open());
-        QVERIFY(!journal.append(QStringLiteral("line")));
-    }
-
-    void escapesOutsideText_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("escaped");
-        QTest::newRow("tags") << QStringLiteral("<b>x</b>")
-                              << QStringLiteral("&lt;b&gt;x&lt;/b&gt;");
-        QTest::newRow("ampersand") << QStringLiteral("a&b") << QStringLiteral("a&amp;b");
-        QTest::newRow("entity stays text")
-            << QStringLiteral("&amp;") << QStringLiteral("&amp;amp;");
-        QTest::newRow("quote") << QStringLiteral("say \"hi\"")
-                               << QStringLiteral("say &quot;hi&quot;");
-        QTest::newRow("plain") << QStringLiteral("/srv/Dépôt/x.doc")
-                               << QStringLiteral("/srv/Dépôt/x.doc");
-    }
-    void escapesOutsideText() {
-        QFETCH(QString, text);
-        QFETCH(QString, escaped);
-        QCOMPARE(EscapeHtml(text), escaped);
-    }
-
+    // Nothing is lost: what Windows-1252 cannot hold becomes a numeric
+    // character reference, line breaks included, so an entry stays on its
+    // line.
     void writesWindows1252WithReferences_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("ascii") << QStringLiteral("abc <br>") << QByteArray("abc <br>");
-        QTest::newRow("latin-1 letters")
-            << QStringLiteral("éàçÿ") << QByteArray("\xe9\xe0\xe7\xff");
-        QTest::newRow("windows-1252 extras")
-            << QStringLiteral("€‚ƒ„…†‡ˆ‰Š‹ŒŽ‘’“”•–—˜™š›œžŸ")
-            << QByteArray("\x80\x82\x83\x84\x85\x86\x87\x88\x89\x8a\x8b\x8c\x8e\x91\x92\x93\x94"
-                          "\x95\x96\x97\x98\x99\x9a\x9b\x9c\x9e\x9f");
-        QTest::newRow("cyrillic") << QStringLiteral("План")
-                                  << QByteArray("&#1055;&#1083;&#1072;&#1085;");
+        QTest::newRow("ascii") << u"abc <br>\t"_s << QByteArray("abc <br>\t");
+        QTest::newRow("latin-1") << u"éàçÿ"_s << QByteArray("\xe9\xe0\xe7\xff");
+        QTest::newRow("windows-1252 extras") << u"€ŒŸ“”"_s << QByteArray("\x80\x8c\x9f\x93\x94");
+        QTest::newRow("cyrillic") << u"План"_s << QByteArray("&#1055;&#1083;&#1072;&#1085;");
         QTest::newRow("emoji is one code point")
             << QString::fromUtf8("\xf0\x9f\x98\x80") << QByteArray("&#128512;");
         QTest::newRow("undefined windows-1252 byte")
             << QString(QChar(char16_t(0x81))) << QByteArray("&#129;");
         QTest::newRow("byte of a non-utf-8 name")
             << QString(QChar(char16_t(0xDC80))) << QByteArray("&#56448;");
-        QTest::newRow("line break stays on the line")
-            << QStringLiteral("a\r\nb") << QByteArray("a&#13;&#10;b");
-        QTest::newRow("tab") << QStringLiteral("a\tb") << QByteArray("a\tb");
+        QTest::newRow("line break") << u"a\r\nb"_s << QByteArray("a&#13;&#10;b");
     }
     void writesWindows1252WithReferences() {
         QFETCH(QString, text);
-        QFETCH(QByteArray, bytes);
-        QCOMPARE(ToWindows1252(text), bytes);
+        QTEST(ToWindows1252(text), "bytes");
     }
 };
 
