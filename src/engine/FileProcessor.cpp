@@ -6,6 +6,7 @@
 #include "DailyLog.h"
 #include "FileSystem.h"
 #include "HtmlText.h"
+#include "PassCosts.h"
 #include "PassSummary.h"
 #include "ProcessRunner.h"
 #include "Settings.h"
@@ -28,14 +29,15 @@ constexpr int NameVariantsTried = 100;
 
 FileProcessor::FileProcessor(FileSystem& files, ProcessRunner& runner, ArchiveCounter& counter,
                              const Settings& settings, PassCounts& counts, DayJournal* journal,
-                             YieldFunction yieldToUser)
+                             YieldFunction yieldToUser, PassCosts* costs)
     : m_files(files)
     , m_runner(runner)
     , m_counter(counter)
     , m_settings(settings)
     , m_counts(counts)
     , m_journal(journal)
-    , m_yieldToUser(std::move(yieldToUser)) {}
+    , m_yieldToUser(std::move(yieldToUser))
+    , m_costs(costs) {}
 
 QString FileProcessor::WorkFolderName(const QString& baseName) {
     return WorkFolderStart + baseName;
@@ -122,7 +124,7 @@ bool FileProcessor::restoreOwnName(const QString& folderPrefix, const QString& d
     // never handled again: back to the data file name, which the next scan
     // recovers.
     if (!m_files.setHidden(given, false)) {
-        m_files.move(given, dataPath, Replace::No);
+        moveFile(given, dataPath, Replace::No);
         return false;
     }
     m_files.remove(namePath);
@@ -136,7 +138,7 @@ QString FileProcessor::giveBackName(const QString& folderPrefix, const QString& 
         if (candidate.isEmpty())
             break;
         const QString path = folderPrefix + candidate;
-        if (m_files.move(dataPath, path, Replace::No))
+        if (moveFile(dataPath, path, Replace::No))
             return path;
         // Only a name in use is worth another variant.
         if (!m_files.exists(path))
@@ -147,7 +149,7 @@ QString FileProcessor::giveBackName(const QString& folderPrefix, const QString& 
 
 std::optional<qint32> FileProcessor::takeArchiveNumber(const PairPaths& paths,
                                                        const QString& prefix) {
-    qint32 number = NextArchiveNumber(m_counter.readLastFileNumber());
+    qint32 number = NextArchiveNumber(readCounter());
     for (qint32 tried = 0; tried <= LargestArchiveNumber; ++tried) {
         const QString base = ArchiveBaseName(prefix, number);
         const bool used = m_files.exists(paths.SourcePrefix + base + DataExtension)
@@ -166,7 +168,7 @@ bool FileProcessor::CompressFile(const PairPaths& paths, const QString& name) {
     const QString prefix = m_settings.CompressedPrefix;
     if (IsArchiveName(name, prefix)) {
         const QString to = paths.TargetPrefix + name;
-        if (!m_files.move(from, to, Replace::Yes))
+        if (!moveFile(from, to, Replace::Yes))
             return false;
         ++m_counts.FilesCompressed;
         journalFile(QStringLiteral("Rar"), from, to);
@@ -189,7 +191,7 @@ bool FileProcessor::CompressFile(const PairPaths& paths, const QString& name) {
         m_files.remove(namePath);
         return false;
     }
-    if (!m_files.move(from, dataPath, Replace::No)) {
+    if (!moveFile(from, dataPath, Replace::No)) {
         m_files.remove(namePath);
         return false;
     }
@@ -202,7 +204,7 @@ bool FileProcessor::CompressFile(const PairPaths& paths, const QString& name) {
 
     RunOptions options;
     options.show = m_settings.ShowArchiverConsole;
-    const bool started = m_runner.RunAndWait(CompressCommand(paths.SourcePrefix, base), options);
+    const bool started = runArchiver(CompressCommand(paths.SourcePrefix, base), options);
     // Judged by the files, never by the exit code: the archive is complete
     // once it is in place, and the data file is deleted only after that.
     const bool dataLeft = m_files.exists(dataPath);
@@ -219,10 +221,10 @@ bool FileProcessor::CompressFile(const PairPaths& paths, const QString& name) {
     if (m_files.exists(namePath))
         m_files.remove(namePath);
 
-    const bool moved = m_files.move(archivePath, targetPath, Replace::No);
+    const bool moved = moveFile(archivePath, targetPath, Replace::No);
     // Advanced even when the move failed, so that the next file never goes
     // into the archive left in the source folder.
-    m_counter.writeLastFileNumber(*number);
+    writeCounter(*number);
     if (!moved)
         return false;
     ++m_counts.FilesCompressed;
@@ -234,7 +236,7 @@ bool FileProcessor::UncompressFile(const PairPaths& paths, const QString& name) 
     const QString from = paths.SourcePrefix + name;
     if (!IsArchiveName(name, m_settings.CompressedPrefix)) {
         const QString to = paths.TargetPrefix + name;
-        if (!m_files.move(from, to, Replace::Yes))
+        if (!moveFile(from, to, Replace::Yes))
             return false;
         ++m_counts.FilesUncompressed;
         journalFile(QStringLiteral("Unrar"), from, to);
@@ -253,7 +255,7 @@ bool FileProcessor::UncompressFile(const PairPaths& paths, const QString& name) 
     RunOptions options;
     options.show = m_settings.ShowArchiverConsole;
     options.workingFolder = workFolder;
-    const bool started = m_runner.RunAndWait(ExtractCommand(from), options);
+    const bool started = runArchiver(ExtractCommand(from), options);
     const bool delivered = started && deliverExtracted(paths, workFolder, base, from);
     clearWorkFolder(workFolder);
     return delivered;
@@ -295,7 +297,7 @@ bool FileProcessor::deliverExtracted(const PairPaths& paths, const QString& work
         return false;
 
     const QString to = paths.TargetPrefix + *name;
-    if (!m_files.move(workPrefix + dataMember, to, Replace::Yes))
+    if (!moveFile(workPrefix + dataMember, to, Replace::Yes))
         return false;
     // A file left hidden would be taken for someone else's; the archive stays
     // and delivers it again at the next pass.
@@ -337,6 +339,26 @@ bool FileProcessor::clearWorkFolder(const QString& workFolder) {
             m_files.remove(workPrefix + entry.name);
     }
     return m_files.removeFolder(workFolder);
+}
+
+bool FileProcessor::runArchiver(const QString& commandLine, const RunOptions& options) {
+    const PassCosts::Span span(m_costs, PassCosts::Archiver);
+    return m_runner.RunAndWait(commandLine, options);
+}
+
+bool FileProcessor::moveFile(const QString& from, const QString& to, Replace replace) {
+    const PassCosts::Span span(m_costs, PassCosts::Moves);
+    return m_files.move(from, to, replace);
+}
+
+qint32 FileProcessor::readCounter() {
+    const PassCosts::Span span(m_costs, PassCosts::Parameters);
+    return m_counter.readLastFileNumber();
+}
+
+void FileProcessor::writeCounter(qint32 number) {
+    const PassCosts::Span span(m_costs, PassCosts::Parameters);
+    m_counter.writeLastFileNumber(number);
 }
 
 void FileProcessor::journalFile(const QString& tool, const QString& from, const QString& to) {

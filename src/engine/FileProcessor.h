@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FileSystem.h"
 #include "PairPaths.h"
 
 #include <QString>
@@ -12,8 +13,10 @@ namespace torvanelo {
 class ArchiveCounter;
 class DayJournal;
 class FileSystem;
+class PassCosts;
 class ProcessRunner;
 struct PassCounts;
+struct RunOptions;
 struct Settings;
 
 // The work on the files of one pair: the scan of its source folder, the
@@ -35,9 +38,11 @@ public:
     // Gives the window its turns; returns true when a stop was requested.
     using YieldFunction = std::function<bool()>;
 
+    // costs, when given, is told the time of the archiver runs, the moves
+    // and the archive counter.
     FileProcessor(FileSystem& files, ProcessRunner& runner, ArchiveCounter& counter,
                   const Settings& settings, PassCounts& counts, DayJournal* journal,
-                  YieldFunction yieldToUser);
+                  YieldFunction yieldToUser, PassCosts* costs = nullptr);
 
     // Walks a snapshot of the source folder. Folders, symbolic links and
     // other special entries are never touched, except a work folder of an
@@ -76,6 +81,11 @@ private:
     void removeStaleWorkFolder(const PairPaths& paths, const QString& folderName);
     bool clearWorkFolder(const QString& workFolder);
     void journalFile(const QString& tool, const QString& from, const QString& to);
+    // The calls whose time PassCosts tells apart.
+    bool runArchiver(const QString& commandLine, const RunOptions& options);
+    bool moveFile(const QString& from, const QString& to, Replace replace);
+    qint32 readCounter();
+    void writeCounter(qint32 number);
 
     FileSystem& m_files;
     ProcessRunner& m_runner;
@@ -84,6 +94,7 @@ private:
     PassCounts& m_counts;
     DayJournal* m_journal;
     YieldFunction m_yieldToUser;
+    PassCosts* m_costs;
 };
 
 } // namespace torvanelo

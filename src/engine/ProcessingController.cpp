@@ -147,6 +147,7 @@ void ProcessingController::RunPass() {
     if (m_passRunning)
         return;
     m_passRunning = true;
+    m_costs.startPass();
     const Clock& clock = m_services.clock;
     const QDateTime start = clock.now();
 
@@ -167,11 +168,13 @@ void ProcessingController::RunPass() {
     if (pairCount > 0)
         m_view.setCopyProgressMaximum(int(pairCount));
 
-    FileProcessor processor(m_services.files, m_services.runner, m_services.counter, m_settings,
-                            m_counts, &journal, [this] {
-                                YieldToUser();
-                                return m_processingStopped;
-                            });
+    FileProcessor processor(
+        m_services.files, m_services.runner, m_services.counter, m_settings, m_counts, &journal,
+        [this] {
+            YieldToUser();
+            return m_processingStopped;
+        },
+        &m_costs);
     FolderWarnings warnings(m_settings, clock, m_warningView, m_services.service,
                             m_services.runner);
     for (std::size_t i = 0; i < pairCount && i < m_pairs.size(); ++i) {
@@ -201,6 +204,7 @@ void ProcessingController::RunPass() {
     m_view.setTrayTip(productTitle() + Tr(language, u" - Attente", u" - Wait"));
     m_view.setTempoText(QString());
     m_passRunning = false;
+    m_costs.reportPass(m_services.files, m_counts);
     emit passFinished();
 
     if (m_settings.StopAfterFirstPass) {

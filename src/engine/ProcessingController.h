@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PassCosts.h"
 #include "PassSummary.h"
 
 #include <QLocale>
@@ -94,6 +95,8 @@ private:
     bool m_passRunning = false;
     int m_secondsToNextPass = 0;
     PassCounts m_counts;
+    // Where each pass spends its time, when TORVANELO_COSTS asks for it.
+    PassCosts m_costs = PassCosts::fromEnvironment();
 };
 
 } // namespace torvanelo
