@@ -1,6 +1,8 @@
 #include "TemporaryName.h"
 
+#include <cerrno>
 #include <random>
+#include <sys/random.h>
 
 namespace torvanelo {
 
@@ -8,6 +10,25 @@ namespace {
 
 constexpr std::string_view RandomAlphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+// Straight from the kernel: the archiver makes a temporary or two per run,
+// and std::random_device first probes the processor for its random
+// instructions, which in a virtual machine costs more than the whole run's
+// other work on a small file. It stays the fallback for a kernel without
+// getrandom.
+void fillRandom(unsigned char* bytes, size_t size) {
+    while (size > 0) {
+        const ssize_t got = ::getrandom(bytes, size, 0);
+        if (got > 0) {
+            bytes += got;
+            size -= static_cast<size_t>(got);
+        } else if (got < 0 && errno != EINTR) {
+            std::random_device device;
+            for (; size > 0; --size)
+                *bytes++ = static_cast<unsigned char>(device());
+        }
+    }
+}
 
 bool isRandomCharacter(char c) {
     return RandomAlphabet.find(c) != std::string_view::npos;
@@ -36,11 +57,18 @@ std::string temporaryNameFor(std::string_view finalName, std::string_view random
 }
 
 std::string randomTemporaryPart() {
-    static thread_local std::mt19937_64 generator{std::random_device{}()};
-    std::uniform_int_distribution<size_t> pick(0, RandomAlphabet.size() - 1);
+    // Bytes past the largest multiple of the alphabet's size are drawn
+    // again, so that every character is equally likely.
+    constexpr size_t Usable = 256 / RandomAlphabet.size() * RandomAlphabet.size();
     std::string part;
-    for (size_t i = 0; i < TemporaryRandomLength; ++i)
-        part.push_back(RandomAlphabet[pick(generator)]);
+    unsigned char bytes[16];
+    while (part.size() < TemporaryRandomLength) {
+        fillRandom(bytes, sizeof bytes);
+        for (const unsigned char byte : bytes) {
+            if (byte < Usable && part.size() < TemporaryRandomLength)
+                part.push_back(RandomAlphabet[byte % RandomAlphabet.size()]);
+        }
+    }
     return part;
 }
 
