@@ -196,8 +196,9 @@ void deleteArchived(int folderFd, const std::vector<Match>& matches, const NoteS
         else
             failure.emplace(ExitCode::WriteError, problem);
     }
-    if (::fsync(folderFd) != 0 && errno != EINVAL && !failure)
-        failure.emplace(ExitCode::WriteError, systemReason("syncing the folder", errno));
+    // The deletions are not flushed: the archive already is, under its name,
+    // and files that a crash brings back are the program's hidden leftovers,
+    // which it gives back their names and packs again.
     if (failure)
         throw *failure;
 }

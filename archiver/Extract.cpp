@@ -141,6 +141,11 @@ TemporaryFile::FinalState finalState(const StoredMember& stored, mode_t umask) {
         state.mtime = timespec{static_cast<time_t>(stored.mtime->seconds),
                                static_cast<long>(stored.mtime->nanoseconds)};
     }
+    // Extracting deletes nothing and leaves the archive as it was, so a
+    // crash can only lose the extracted copy, never the data: whoever deletes
+    // the archive afterwards flushes what it keeps first (the program flushes
+    // the delivered file and its folder).
+    state.flushed = false;
     return state;
 }
 
@@ -183,8 +188,6 @@ int extractArchive(const std::string& archivePath, const NoteSink& note) {
     }
     for (size_t i = 0; i < members.size(); ++i)
         written[i]->commit(finalState(*members[i].stored, umask));
-    if (!members.empty())
-        syncFolder(".");
     return static_cast<int>(members.size());
 }
 

@@ -256,7 +256,7 @@ void TemporaryFile::commit(const FinalState& state) {
             throw RarError(ExitCode::WriteError,
                            systemReason("setting the time of " + quotedName(m_path), errno));
     }
-    if (::fsync(fd) != 0)
+    if (state.flushed && ::fsync(fd) != 0)
         throw RarError(ExitCode::WriteError, systemReason("syncing " + quotedName(m_path), errno));
     close();
     if (::rename(m_path.c_str(), m_finalPath.c_str()) != 0)

@@ -76,9 +76,12 @@ public:
         bool hidden = false;
         mode_t mode = 0644;
         std::optional<struct timespec> mtime;
+        // Flushed to disk before the rename: for a file whose making lets
+        // something else be deleted.
+        bool flushed = true;
     };
-    // Gives the file its final mark, mode and time, syncs it and renames it
-    // over the final path. The folder itself is not synced here.
+    // Gives the file its final mark, mode and time, syncs it when asked and
+    // renames it over the final path. The folder itself is not synced here.
     void commit(const FinalState& state);
 
 private:

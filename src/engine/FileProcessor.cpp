@@ -303,6 +303,10 @@ bool FileProcessor::deliverExtracted(const PairPaths& paths, const QString& work
     // and delivers it again at the next pass.
     if (!m_files.setNormal(to))
         return false;
+    // The archive is the other copy: it goes only once the delivered file is
+    // on disk under its name (the archiver does not flush what it extracts).
+    if (!m_files.makeDurable(to))
+        return false;
     m_files.remove(archivePath);
     ++m_counts.FilesUncompressed;
     journalFile(QStringLiteral("Unrar"), archivePath, to);

@@ -12,8 +12,8 @@ namespace torvanelo {
 enum class EntryType { File, Directory, Other };
 
 struct DirectoryEntry {
-    QString name;  // decoded by decodeFileName: every byte of the real name survives
-    EntryType type = EntryType::Other;  // a symbolic link, fifo, socket or device is Other
+    QString name; // decoded by decodeFileName: every byte of the real name survives
+    EntryType type = EntryType::Other; // a symbolic link, fifo, socket or device is Other
 };
 
 struct FileInfo {
@@ -67,6 +67,11 @@ public:
     // True when no other process has the file open (so nobody is still
     // writing it). Never blocks.
     virtual bool isFreeToOpen(const QString& path) = 0;
+
+    // Flushes a file's data and attributes to disk, then the folder entry
+    // that names it, so that a crash cannot take back what is there now: for
+    // a copy that lets the other copy be deleted.
+    virtual bool makeDurable(const QString& path) = 0;
 
     // Creates or replaces a small file with the given content, flushed to
     // disk before the call returns true.

@@ -29,6 +29,7 @@ public:
         WriteFile,
         AppendToFile,
         ReadFile,
+        MakeDurable,
     };
 
     explicit FaultyFileSystem(FileSystem& real)
@@ -75,6 +76,9 @@ public:
     }
     bool removeFolder(const QString& path) override {
         return !fails(Call::RemoveFolder, path) && m_real.removeFolder(path);
+    }
+    bool makeDurable(const QString& path) override {
+        return !fails(Call::MakeDurable, path) && m_real.makeDurable(path);
     }
     bool move(const QString& from, const QString& to, Replace replace) override {
         return !fails(Call::Move, from) && m_real.move(from, to, replace);

@@ -103,14 +103,14 @@ struct Chain {
     }
 };
 
-const std::vector<Call> ActingCalls = {Call::List,   Call::SetHidden,  Call::SetNormal,
-                                       Call::Remove, Call::MakeFolder, Call::RemoveFolder,
-                                       Call::Move,   Call::WriteFile,  Call::ReadFile};
+const std::vector<Call> ActingCalls = {
+    Call::List,         Call::SetHidden, Call::SetNormal, Call::Remove,   Call::MakeFolder,
+    Call::RemoveFolder, Call::Move,      Call::WriteFile, Call::ReadFile, Call::MakeDurable};
 
 QString callName(Call call) {
-    static const char* const Names[] = {"list",         "setHidden",    "setNormal", "remove",
-                                        "makeFolder",   "removeFolder", "move",      "writeFile",
-                                        "appendToFile", "readFile"};
+    static const char* const Names[] = {"list",         "setHidden",    "setNormal",  "remove",
+                                        "makeFolder",   "removeFolder", "move",       "writeFile",
+                                        "appendToFile", "readFile",     "makeDurable"};
     return QString::fromLatin1(Names[int(call)]);
 }
 
@@ -464,6 +464,39 @@ private slots:
         chain.passBoth();
         chain.passBoth();
         QCOMPARE(chain.checkAllDelivered({file}), QString());
+    }
+
+    // The extracted file is flushed, with its folder entry, before the
+    // archive (the other copy) is deleted; when the flush fails, the archive
+    // stays and the next pass delivers again.
+    void theArchiveGoesOnlyOnceTheDeliveredFileIsOnDisk() {
+        Chain chain;
+        const Original file{"plan.doc", "plan", {{"user.k", "v"}}};
+        QVERIFY(plant(chain.source, file));
+        QVERIFY(chain.processor(chain.real).CompressFile(chain.compressing, file.name()));
+        const QString archive = pathIn(chain.middle, QStringLiteral("RA000001.rar"));
+        const QString target = pathIn(chain.delivered, file.name());
+        QStringList order;
+        chain.files.beforeCall = [&](Call call, const QString& path) {
+            if ((call == Call::MakeDurable && path == target)
+                || (call == Call::Remove && path == archive))
+                order << callName(call);
+        };
+        QVERIFY(chain.processor(chain.files)
+                    .UncompressFile(chain.uncompressing, QStringLiteral("RA000001.rar")));
+        QCOMPARE(order, (QStringList{QStringLiteral("makeDurable"), QStringLiteral("remove")}));
+
+        Chain failing;
+        QVERIFY(plant(failing.source, file));
+        QVERIFY(failing.processor(failing.real).CompressFile(failing.compressing, file.name()));
+        failing.files.failPath(Call::MakeDurable, pathIn(failing.delivered, file.name()));
+        QVERIFY(!failing.processor(failing.files)
+                     .UncompressFile(failing.uncompressing, QStringLiteral("RA000001.rar")));
+        QCOMPARE(failing.counts.FilesUncompressed, 0);
+        QVERIFY(QFile::exists(pathIn(failing.middle, QStringLiteral("RA000001.rar"))));
+        QCOMPARE(checkIntact(failing.delivered, file), QString());
+        failing.passBoth();
+        QCOMPARE(failing.checkAllDelivered({file}), QString());
     }
 
     void uncompressionSurvivesEveryFailedCall_data() {

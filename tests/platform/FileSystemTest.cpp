@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace torvanelo;
 using namespace torvanelo::test;
@@ -106,6 +107,7 @@ private slots:
         if (!removable) // a folder, or the path before the NUL: the file itself
             QVERIFY(!m_fs.move(pathOf(u"file"_s), path, Replace::Yes));
         QVERIFY(!m_fs.readFile(path, 100));
+        QVERIFY(!m_fs.makeDurable(path));
         QCOMPARE(m_fs.appendToFile(path, "x"), writable);
         QCOMPARE(m_fs.writeFile(path, "x"), writable);
         QCOMPARE(m_fs.remove(path), removable);
@@ -168,6 +170,11 @@ private slots:
         QCOMPARE(readFile(path), std::optional(QByteArray("\"4142\"\r\nmore")));
         QVERIFY(!m_fs.writeFile(pathOf(u"missing/file"_s), "x"));
         QVERIFY(!m_fs.makeFolder(pathOf(u"missing/child"_s)));
+        // Flushing reads nothing and changes nothing, read-only files too.
+        QVERIFY(::chmod(encodeFileName(path).constData(), 0444) == 0);
+        QVERIFY(m_fs.makeDurable(path));
+        QCOMPARE(readFile(path), std::optional(QByteArray("\"4142\"\r\nmore")));
+        QCOMPARE(modeOf(path), 0444);
     }
 
     // Not free while another process reads, appends or does both; free

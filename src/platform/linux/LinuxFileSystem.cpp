@@ -516,6 +516,20 @@ bool LinuxFileSystem::unchangedSinceLastCall(const QByteArray& path, const Sight
     return false;
 }
 
+bool LinuxFileSystem::makeDurable(const QString& path) {
+    const auto native = nativePath(path);
+    if (!native)
+        return false;
+    const UniqueFd fd = openRegular(*native);
+    if (!fd.valid() || ::fsync(fd.get()) != 0)
+        return false;
+    const UniqueFd folder(
+        ::open(splitPath(*native).first.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // Some file systems cannot flush a folder (EINVAL); their entries are
+    // written with the file.
+    return folder.valid() && (::fsync(folder.get()) == 0 || errno == EINVAL);
+}
+
 bool LinuxFileSystem::writeFile(const QString& path, const QByteArray& content) {
     const auto native = nativePath(path);
     if (!native)

@@ -61,6 +61,7 @@ public:
     bool move(const QString& from, const QString& to, Replace replace) override;
 
     bool isFreeToOpen(const QString& path) override;
+    bool makeDurable(const QString& path) override;
 
     bool writeFile(const QString& path, const QByteArray& content) override;
     bool appendToFile(const QString& path, const QByteArray& content) override;
