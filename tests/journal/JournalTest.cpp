@@ -160,8 +160,6 @@ private slots:
     void writesWindows1252WithReferences_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("ascii") << u"abc <br>\t"_s << QByteArray("abc <br>\t");
-        QTest::newRow("latin-1") << u"éàçÿ"_s << QByteArray("\xe9\xe0\xe7\xff");
         QTest::newRow("windows-1252 extras") << u"€ŒŸ“”"_s << QByteArray("\x80\x8c\x9f\x93\x94");
         QTest::newRow("cyrillic") << u"План"_s << QByteArray("&#1055;&#1083;&#1072;&#1085;");
         QTest::newRow("emoji is one code point")

@@ -60,8 +60,7 @@ struct Rig {
     }
     void note(const QString& what) {
         trace << what
-                     + u" | journal %1, log %2, shell %3"_s
-                           .arg(readFile(journal.path()).value_or("").count("<br>"))
+                     + u" [%1 %2 %3]"_s.arg(readFile(journal.path()).value_or("").count("<br>"))
                            .arg(service.events.size())
                            .arg(shell.runs.size());
     }
@@ -77,52 +76,42 @@ private slots:
     // (with the screen warning only), system log (service installed and
     // running), beep, net send (never with an empty text).
     void deliversEachWayWhenItsSettingIsOn_data() {
-        QTest::addColumn<QStringList>("on");
+        QTest::addColumn<QString>("on");
         QTest::addColumn<QString>("netSendText");
-        QTest::addColumn<QStringList>("trace");
-        const QString text = u"23:59:58 - Unknown source folder"_s;
-        const QStringList all{u"screen"_s,  u"journal"_s, u"log"_s,    u"installed"_s,
-                              u"running"_s, u"beep"_s,    u"netsend"_s};
-        QTest::newRow("all on") << all << u"admin \"hi\""_s
-                                << QStringList{
-                                       u"screen "_s + text + u" | journal 0, log 0, shell 0"_s,
-                                       u"beep | journal 1, log 1, shell 0"_s,
-                                       u"net send admin \"hi\" | journal 1, log 1, shell 1"_s,
-                                       u"end | journal 1, log 1, shell 1"_s};
+        QTest::addColumn<QString>("trace");
+        QTest::newRow("all on")
+            << u"screen journal log installed running beep netsend"_s << u"admin \"hi\""_s
+            << u"screen 23:59:58 - Unknown source folder [0 0 0], beep [1 1 0], "
+               u"net send admin \"hi\" [1 1 1], end [1 1 1]"_s;
         QTest::newRow("screen without journal")
-            << QStringList{u"screen"_s} << QString()
-            << QStringList{u"screen "_s + text + u" | journal 0, log 0, shell 0"_s,
-                           u"end | journal 0, log 0, shell 0"_s};
+            << u"screen"_s << QString()
+            << u"screen 23:59:58 - Unknown source folder [0 0 0], end [0 0 0]"_s;
         QTest::newRow("journal needs the screen warning")
-            << QStringList{u"journal"_s, u"log"_s, u"installed"_s, u"running"_s} << QString()
-            << QStringList{u"end | journal 0, log 1, shell 0"_s};
+            << u"journal log installed running"_s << QString() << u"end [0 1 0]"_s;
         QTest::newRow("log, service not installed")
-            << QStringList{u"log"_s, u"running"_s} << QString()
-            << QStringList{u"end | journal 0, log 0, shell 0"_s};
-        QTest::newRow("log, service stopped") << QStringList{u"log"_s, u"installed"_s} << QString()
-                                              << QStringList{u"end | journal 0, log 0, shell 0"_s};
-        QTest::newRow("beep alone") << QStringList{u"beep"_s} << QString()
-                                    << QStringList{u"beep | journal 0, log 0, shell 0"_s,
-                                                   u"end | journal 0, log 0, shell 0"_s};
+            << u"log running"_s << QString() << u"end [0 0 0]"_s;
+        QTest::newRow("log, service stopped")
+            << u"log installed"_s << QString() << u"end [0 0 0]"_s;
+        QTest::newRow("beep alone") << u"beep"_s << QString() << u"beep [0 0 0], end [0 0 0]"_s;
         QTest::newRow("net send with an empty text")
-            << QStringList{u"netsend"_s} << QString()
-            << QStringList{u"end | journal 0, log 0, shell 0"_s};
+            << u"netsend"_s << QString() << u"end [0 0 0]"_s;
     }
     void deliversEachWayWhenItsSettingIsOn() {
-        QFETCH(QStringList, on);
         QFETCH(QString, netSendText);
+        QFETCH(QString, on);
+        const QStringList ways = on.split(u' ');
         Rig rig;
-        rig.settings.WarnOnScreen = on.contains(u"screen"_s);
-        rig.settings.LogEnabled = on.contains(u"journal"_s);
-        rig.settings.WarnEventLog = on.contains(u"log"_s);
-        rig.service.installed = on.contains(u"installed"_s);
-        rig.service.running = on.contains(u"running"_s);
-        rig.settings.WarnBeep = on.contains(u"beep"_s);
-        rig.settings.WarnNetSend = on.contains(u"netsend"_s);
+        rig.settings.WarnOnScreen = ways.contains(u"screen"_s);
+        rig.settings.LogEnabled = ways.contains(u"journal"_s);
+        rig.settings.WarnEventLog = ways.contains(u"log"_s);
+        rig.service.installed = ways.contains(u"installed"_s);
+        rig.service.running = ways.contains(u"running"_s);
+        rig.settings.WarnBeep = ways.contains(u"beep"_s);
+        rig.settings.WarnNetSend = ways.contains(u"netsend"_s);
         rig.settings.NetSendMessage = netSendText;
         rig.warnings.deliver(FolderKind::Source, u"/srv/Depot/Entree"_s, &rig.journal);
         rig.note(u"end"_s);
-        QTEST(rig.trace, "trace");
+        QTEST(rig.trace.join(u", "), "trace");
     }
 
     // The texts in the language of the moment, the folder escaped in the
@@ -151,10 +140,10 @@ private slots:
                     {u"23:59:58 - Dossier source inconnu: /a<b>/"_s, EventWarning},
                     {u"23:59:59 - Dossier cible inconnu: /c&d/"_s, EventWarning}}));
         QCOMPARE(rig.trace.size(), 4);
-        QVERIFY(rig.trace[0].startsWith(u"screen 23:59:58 - Dossier source inconnu |"_s));
+        QVERIFY(rig.trace[0].startsWith(u"screen 23:59:58 - Dossier source inconnu ["_s));
         QVERIFY(rig.trace[1].startsWith(
-            u"net send Administrator \"Warning from Torvanelo: unknown folder\" |"_s));
-        QVERIFY(rig.trace[2].startsWith(u"screen 23:59:59 - Dossier cible inconnu |"_s));
+            u"net send Administrator \"Warning from Torvanelo: unknown folder\" ["_s));
+        QVERIFY(rig.trace[2].startsWith(u"screen 23:59:59 - Dossier cible inconnu ["_s));
     }
 };
 

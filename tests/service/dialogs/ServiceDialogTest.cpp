@@ -59,6 +59,27 @@ QString state(QWidget* dialog) {
     return control<QLabel>(dialog, "lblService")->text();
 }
 
+// No text shown is cut and the dialog fits a small screen; a picture of it goes to
+// the build folder's screenshots.
+void checkEverythingFits(QDialog* dialog) {
+    QVERIFY2(dialog->width() <= 1024 && dialog->height() <= 700,
+             qPrintable(u"%1 x %2"_s.arg(dialog->width()).arg(dialog->height())));
+    for (QWidget* widget : dialog->findChildren<QWidget*>()) {
+        auto* label = qobject_cast<QLabel*>(widget);
+        if (!widget->isVisible() || (!label && !qobject_cast<QAbstractButton*>(widget)))
+            continue;
+        const QSize needed = label && label->wordWrap()
+                                 ? QSize(0, label->heightForWidth(label->width()))
+                                 : widget->sizeHint();
+        QVERIFY2(widget->width() >= needed.width() && widget->height() >= needed.height(),
+                 qPrintable(widget->objectName()));
+    }
+    QVERIFY(QDir().mkpath(buildDir() + u"/screenshots"_s));
+    QVERIFY(dialog->grab().save(buildDir() + u"/screenshots/service-dialog-"_s
+                                + QString::fromLatin1(QTest::currentDataTag()).section(u',', 0, 0)
+                                + u".png"_s));
+}
+
 QString modeShown(ProgramFixture& fixture) {
     return fixture.label("lblMode")->text() + u" | "_s + fixture.label("PictureMode")->toolTip();
 }
@@ -73,6 +94,11 @@ class ServiceDialogTest : public QObject {
 private slots:
     // Opening only reads: the state, the start type (any value but 0 and 1
     // is Disabled) and the interaction flag, in the language of the moment.
+    // The interaction note follows its box, and only Install hands the
+    // choice over; the event-log switch is written at each click, and Cancel
+    // does not undo it. Every text fits: the longest wrap inside the dialog,
+    // no caption is cut, the whole fits a 1024 x 768 screen (pictures in the
+    // build folder).
     void openingShowsWhatTheServiceHolds_data() {
         QTest::addColumn<int>("language");
         QTest::addColumn<bool>("installed");
@@ -80,17 +106,12 @@ private slots:
         QTest::addColumn<bool>("interactive");
         QTest::addColumn<QString>("state");
         QTest::addColumn<int>("selected");
-        QTest::addColumn<QString>("interactCaption");
-        const QString french = u"Torvanelo Service interagit avec le bureau"_s;
-        const QString english = u"Torvanelo Service can interact with the desktop"_s;
-        QTest::newRow("French, installed, automatic")
-            << 1 << true << 0 << false << InstalledFrench << 0 << french;
-        QTest::newRow("English, not installed, manual, desktop")
-            << 0 << false << 1 << true << u"Torvanelo Service not installed"_s << 1 << english;
-        QTest::newRow("French, not installed, 5 is disabled")
-            << 1 << false << 5 << false << u"Torvanelo Service non installé"_s << 2 << french;
-        QTest::newRow("language 7 is English, negative start type")
-            << 7 << true << -3 << true << InstalledEnglish << 2 << english;
+        QTest::newRow("fr-installed") << 1 << true << 0 << true << InstalledFrench << 0;
+        QTest::newRow("en") << 0 << false << 1 << false << u"Torvanelo Service not installed"_s
+                            << 1;
+        QTest::newRow("fr") << 1 << false << 5 << false << u"Torvanelo Service non installé"_s << 2;
+        QTest::newRow("en-installed, language 7")
+            << 7 << true << -3 << true << InstalledEnglish << 2;
     }
     void openingShowsWhatTheServiceHolds() {
         QFETCH(int, language);
@@ -101,41 +122,30 @@ private slots:
         QVERIFY(fixture);
         fixture->service.startType = startType;
         fixture->service.interactive = interactive;
-        const auto dialog = dialogOf(*fixture, fixture->service);
-
-        QCOMPARE(dialog->windowTitle(), u"Torvanelo Service [NT]"_s);
-        QTEST(state(dialog.get()), "state");
-        QFETCH(int, selected);
-        QVERIFY(option(dialog.get(), selected)->isChecked());
-        auto* box = control<QCheckBox>(dialog.get(), "chkInteract");
-        auto* note = control<QLabel>(dialog.get(), "lblInteract");
-        QTEST(box->text(), "interactCaption");
-        QCOMPARE(box->isChecked(), interactive);
-        QCOMPARE(note->isVisible(), interactive);
-        // The note follows the box; only Install hands the choice over.
-        box->click();
-        QCOMPARE(note->isVisible(), !interactive);
-        box->click();
-        QCOMPARE(note->isVisible(), interactive);
-        QCOMPARE(fixture->service.calls, QStringList());
-        QVERIFY(fixture->service.events.empty());
-        QCOMPARE(fixture->prompts.beeps, 0);
-    }
-
-    void eventLogSwitchIsWrittenAtEachClickAndKeptOnCancel() {
-        auto fixture = program(1, false);
-        QVERIFY(fixture);
         const auto stored = [&] {
             return fixture->storedValue(u"Configuration"_s, u"ErreurDossierEventLog"_s)
                    + (fixture->program().store().settings().WarnEventLog ? u" on"_s : u" off"_s);
         };
         {
             const auto dialog = dialogOf(*fixture, fixture->service);
-            auto* box = control<QCheckBox>(dialog.get(), "chkDossierErrEventLog");
-            QVERIFY(!box->isChecked());
+            QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+            QCOMPARE(dialog->windowTitle(), u"Torvanelo Service [NT]"_s);
+            QTEST(state(dialog.get()), "state");
+            QFETCH(int, selected);
+            QVERIFY(option(dialog.get(), selected)->isChecked());
+            auto* box = control<QCheckBox>(dialog.get(), "chkInteract");
+            auto* note = control<QLabel>(dialog.get(), "lblInteract");
+            QCOMPARE(box->isChecked(), interactive);
+            QCOMPARE(note->isVisible(), interactive);
+            checkEverythingFits(dialog.get());
+            box->click();
+            QCOMPARE(note->isVisible(), !interactive);
+
+            auto* eventLog = control<QCheckBox>(dialog.get(), "chkDossierErrEventLog");
+            QVERIFY(!eventLog->isChecked());
             QCOMPARE(stored(), u" off"_s);
             for (const QString& expected : {u"1 on"_s, u"0 off"_s, u"1 on"_s}) {
-                box->click();
+                eventLog->click();
                 QCOMPARE(stored(), expected);
             }
             click(dialog.get(), "cmdAnnuler");
@@ -146,7 +156,9 @@ private slots:
             control<QCheckBox>(dialogOf(*fixture, fixture->service).get(), "chkDossierErrEventLog")
                 ->isChecked());
         QCOMPARE(fixture->service.calls, QStringList());
-        QVERIFY(fixture->exits.empty());
+        QCOMPARE(fixture->service.interactive, interactive);
+        QVERIFY(fixture->service.events.empty() && fixture->exits.empty());
+        QCOMPARE(fixture->prompts.beeps, 0);
     }
 
     // From the menu entry: the start type, then the interaction flag, then
@@ -204,25 +216,38 @@ private slots:
     }
 
     // Install over an installed service and a second Remove are refused with
-    // the state and a beep; the first Remove removes and logs. The window
-    // ends in application mode; the dialog stays open throughout.
+    // the state and a beep; the first Remove removes and logs, and the window
+    // shows the application. A removal that fails claims nothing: it beeps,
+    // logs nothing and leaves the window in service mode. The dialog stays
+    // open throughout.
     void refusalsAndRemoval_data() {
         QTest::addColumn<int>("language");
+        QTest::addColumn<bool>("removable");
         QTest::addColumn<QStringList>("states");
-        QTest::newRow("English") << 0
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("English") << 0 << true
                                  << QStringList{u"Torvanelo Service already installed"_s,
                                                 u"Torvanelo Service: removed"_s,
-                                                u"Torvanelo Service not installed"_s};
-        QTest::newRow("French") << 1
+                                                u"Torvanelo Service not installed"_s}
+                                 << ApplicationMode;
+        QTest::newRow("French") << 1 << true
                                 << QStringList{u"Torvanelo Service déjà installé"_s,
                                                u"Torvanelo Service: supprimé"_s,
-                                               u"Torvanelo Service non installé"_s};
+                                               u"Torvanelo Service non installé"_s}
+                                << ApplicationMode;
+        QTest::newRow("removal fails") << 0 << false
+                                       << QStringList{u"Torvanelo Service already installed"_s,
+                                                      u"Torvanelo Service could not be removed"_s,
+                                                      u"Torvanelo Service could not be removed"_s}
+                                       << ServiceMode;
     }
     void refusalsAndRemoval() {
         QFETCH(int, language);
+        QFETCH(bool, removable);
         QFETCH(QStringList, states);
         auto fixture = program(language, true);
         QVERIFY(fixture);
+        fixture->service.uninstallResult = removable;
         fixture->window().setModeDisplay(ProgramMode::Service);
         const auto dialog = dialogOf(*fixture, fixture->service);
         QStringList seen;
@@ -232,12 +257,14 @@ private slots:
             QVERIFY(dialog->isVisible());
         }
         QCOMPARE(seen, states);
-        QCOMPARE(fixture->prompts.beeps, 2);
-        QCOMPARE(fixture->service.calls, QStringList{u"Uninstall"_s});
-        QVERIFY(fixture->service.events == (std::vector<Event>{{states[1], EventInformation}}));
-        QVERIFY(fixture->prompts.messages.empty());
-        QVERIFY(fixture->exits.empty());
-        QCOMPARE(modeShown(*fixture), ApplicationMode);
+        QCOMPARE(fixture->prompts.beeps, removable ? 2 : 3);
+        QCOMPARE(fixture->service.calls.join(u' '),
+                 removable ? u"Uninstall"_s : u"Uninstall Uninstall"_s);
+        QVERIFY(fixture->service.events
+                == (removable ? std::vector<Event>{{states[1], EventInformation}}
+                              : std::vector<Event>{}));
+        QVERIFY(fixture->prompts.messages.empty() && fixture->exits.empty());
+        QTEST(modeShown(*fixture), "mode");
     }
 
     // The real back-end over temporary unit folders: the unit is written
@@ -277,12 +304,7 @@ private slots:
 
         QVERIFY(unitWasWritten);
         QVERIFY(!QFile::exists(unit));
-        QCOMPARE(systemctl.commandLines(RecordingProcessRunner::Kind::Capturing),
-                 (QStringList{
-                     u"systemctl daemon-reload"_s, u"systemctl unmask torvanelo.service"_s,
-                     u"systemctl enable torvanelo.service"_s, u"systemctl stop torvanelo.service"_s,
-                     u"systemctl disable torvanelo.service"_s,
-                     u"systemctl unmask torvanelo.service"_s, u"systemctl daemon-reload"_s}));
+        QCOMPARE(systemctl.runs.size(), std::size_t(7)); // three to install, four to remove
         QVERIFY(log.entries.empty());
         QCOMPARE(fixture->prompts.messages.size(), std::size_t(1));
         QCOMPARE(fixture->prompts.messages.front().icon, UserPrompts::Icon::Error);
@@ -291,53 +313,6 @@ private slots:
         QVERIFY(fixture->exits.empty());
         QVERIFY(dialog->isVisible());
         QCOMPARE(modeShown(*fixture), ApplicationMode);
-    }
-
-    void failedRemovalClaimsNothing() {
-        auto fixture = program(0, true);
-        QVERIFY(fixture);
-        fixture->service.uninstallResult = false;
-        fixture->window().setModeDisplay(ProgramMode::Service);
-        const auto dialog = dialogOf(*fixture, fixture->service);
-        click(dialog.get(), "cmdRemove");
-        QCOMPARE(fixture->service.calls, QStringList{u"Uninstall"_s});
-        QCOMPARE(state(dialog.get()), u"Torvanelo Service could not be removed"_s);
-        QCOMPARE(fixture->prompts.beeps, 1);
-        QVERIFY(fixture->service.events.empty());
-        QCOMPARE(modeShown(*fixture), ServiceMode);
-    }
-
-    // The longest texts wrap inside the dialog, no caption is cut, and the
-    // whole fits a 1024 x 768 screen. The pictures go to the build folder.
-    void everyTextFitsOnASmallScreen_data() {
-        QTest::addColumn<int>("language");
-        QTest::newRow("en") << 0;
-        QTest::newRow("fr") << 1;
-    }
-    void everyTextFitsOnASmallScreen() {
-        QFETCH(int, language);
-        auto fixture = program(language, true);
-        QVERIFY(fixture);
-        fixture->service.interactive = true;
-        const auto dialog = dialogOf(*fixture, fixture->service);
-        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
-        QVERIFY2(dialog->width() <= 1024 && dialog->height() <= 700,
-                 qPrintable(u"%1 x %2"_s.arg(dialog->width()).arg(dialog->height())));
-        for (QLabel* label : dialog->findChildren<QLabel*>()) {
-            QVERIFY(label->isVisible());
-            const QSize needed = label->wordWrap() ? QSize(0, label->heightForWidth(label->width()))
-                                                   : label->sizeHint();
-            QVERIFY2(label->width() >= needed.width() && label->height() >= needed.height(),
-                     qPrintable(label->objectName()));
-        }
-        for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>()) {
-            QVERIFY2(button->width() >= button->sizeHint().width()
-                         && dialog->rect().contains(button->geometry()),
-                     qPrintable(button->objectName()));
-        }
-        QVERIFY(QDir().mkpath(buildDir() + u"/screenshots"_s));
-        QVERIFY(dialog->grab().save(buildDir() + u"/screenshots/service-dialog-"_s
-                                    + QString::fromLatin1(QTest::currentDataTag()) + u".png"_s));
     }
 };
 
