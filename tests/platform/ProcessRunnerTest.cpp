@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/wait.h>
 
 using namespace torvanelo;
@@ -33,6 +34,7 @@ class ProcessRunnerTest : public QObject {
     std::unique_ptr<ScratchFolder> m_dir;
     std::unique_ptr<EnvironmentOverride> m_home;
     QString m_former;
+    int m_input = -1; // our own standard input, put back after each test
     LinuxProcessRunner m_runner;
 
     QString pathOf(const QString& name) const { return m_dir->filePath(name); }
@@ -58,8 +60,14 @@ private slots:
         QVERIFY(writeProgram(home() + u"/tv-report"_s, reportScript(reportPath())));
         m_former = QDir::currentPath();
         QVERIFY(QDir::setCurrent(m_dir->path()));
+        // Our input holds an answer that a program inheriting it would read.
+        QVERIFY(writeFile(pathOf(u"answer"_s), "yes\n"));
+        const int answer = ::open(encodeFileName(pathOf(u"answer"_s)).constData(), O_RDONLY);
+        m_input = ::dup(0);
+        QVERIFY(answer >= 0 && m_input >= 0 && ::dup2(answer, 0) == 0 && ::close(answer) == 0);
     }
     void cleanup() {
+        QVERIFY(::dup2(m_input, 0) == 0 && ::close(m_input) == 0);
         QVERIFY(QDir::setCurrent(m_former));
         m_home.reset();
         m_dir.reset();
