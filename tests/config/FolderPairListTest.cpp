@@ -55,13 +55,13 @@ private slots:
     // Lines of UTF-16LE hex, two upper-case digits a byte, CR LF, an empty
     // target as "": the form the Windows program reads.
     void fileFormatIsUtf16LeHex() {
-        QCOMPARE(HexEncode(QByteArray("\x10\x0F")), u"100F"_s);
-        QCOMPARE(HexDecode(u"100f"), std::optional(QByteArray("\x10\x0F")));
+        QCOMPARE(HexEncode("\x10\x0F"_ba), u"100F"_s);
+        QCOMPARE(HexDecode(u"100f"), std::optional("\x10\x0F"_ba));
         QVERIFY(SaveFolderPairs(
             *m_parameters, pairFile(),
             {newFolderPair(u"/"_s), pair(u"/a"_s, u"/b"_s, u"3"_s, u"1"_s, u"0"_s)}));
         QCOMPARE(readFile(pairFile()),
-                 std::optional(QByteArray("\"2F00\",\"\"\r\n\"2F006100\",\"2F006200\"\r\n")));
+                 std::optional("\"2F00\",\"\"\r\n\"2F006100\",\"2F006200\"\r\n"_ba));
         QCOMPARE(m_parameters->ReadProfileValue(u"Rar_2", u"NbTemporisations"), u"3"_s);
         QCOMPARE(m_parameters->ReadProfileValue(u"Rar_2", u"Rar"), u"1"_s);
         QCOMPARE(m_parameters->ReadProfileValue(u"Rar_2", u"Enable"), u"0"_s);
@@ -75,15 +75,14 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::addColumn<int>("faultLine"); // 0: no fault
         QTest::newRow("missing file") << QByteArray() << QStringList() << 0;
-        QTest::newRow("empty file") << QByteArray("") << QStringList() << 0;
+        QTest::newRow("empty file") << ""_ba << QStringList() << 0;
         QTest::newRow("loose lines, sections missing and empty")
-            << QByteArray("\n  \"2F00\" ,  2F006100\n\n\"2F006200\"x\r\n\"2F00\",\"\"")
+            << "\n  \"2F00\" ,  2F006100\n\n\"2F006200\"x\r\n\"2F00\",\"\""_ba
             << QStringList{u"/|/a|1|0|1"_s, u"/b||2|1|0"_s, u"/||1|0|1"_s} << 0;
         QTest::newRow("odd source, line 2")
-            << QByteArray("\"2F00\",\"\"\r\n\"2F0\",\"\"\r\n") << QStringList() << 2;
-        QTest::newRow("odd target") << QByteArray("\"2F00\",\"2F00A\"\r\n") << QStringList() << 1;
-        QTest::newRow("half a code unit")
-            << QByteArray("\"2F002F\",\"\"\r\n") << QStringList() << 1;
+            << "\"2F00\",\"\"\r\n\"2F0\",\"\"\r\n"_ba << QStringList() << 2;
+        QTest::newRow("odd target") << "\"2F00\",\"2F00A\"\r\n"_ba << QStringList() << 1;
+        QTest::newRow("half a code unit") << "\"2F002F\",\"\"\r\n"_ba << QStringList() << 1;
     }
     void readsThePairFile() {
         QFETCH(QByteArray, content);

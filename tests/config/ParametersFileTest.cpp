@@ -27,23 +27,20 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("expected");
         QTest::newRow("names in any case")
-            << QByteArray("[CONFIGURATION]\r\ntemporisation=25\r\n") << u"25"_s;
+            << "[CONFIGURATION]\r\ntemporisation=25\r\n"_ba << u"25"_s;
         QTest::newRow("value and name trimmed, '=' in the value")
-            << QByteArray("[Configuration]\n  Temporisation \t=  25 s=b \t\n") << u"25 s=b"_s;
+            << "[Configuration]\n  Temporisation \t=  25 s=b \t\n"_ba << u"25 s=b"_s;
         QTest::newRow("first key wins")
-            << QByteArray("[Configuration]\nTemporisation=1\nTemporisation=2\n") << u"1"_s;
+            << "[Configuration]\nTemporisation=1\nTemporisation=2\n"_ba << u"1"_s;
         QTest::newRow("duplicate section is not read")
-            << QByteArray("[Configuration]\nA=1\n[Other]\n[configuration]\nTemporisation=9\n")
-            << QString();
+            << "[Configuration]\nA=1\n[Other]\n[configuration]\nTemporisation=9\n"_ba << QString();
         QTest::newRow("other section's key, key before any section")
-            << QByteArray("Temporisation=4\n[Logs]\nTemporisation=5\n[Configuration]\n")
-            << QString();
+            << "Temporisation=4\n[Logs]\nTemporisation=5\n[Configuration]\n"_ba << QString();
         QTest::newRow("comments are not keys")
-            << QByteArray("[Configuration]\n;Temporisation=5\n# Temporisation=6\n") << QString();
+            << "[Configuration]\n;Temporisation=5\n# Temporisation=6\n"_ba << QString();
         QTest::newRow("empty value is missing")
-            << QByteArray("[Configuration]\nTemporisation=\n") << QString();
-        QTest::newRow("no final newline")
-            << QByteArray("[Configuration]\r\nTemporisation=7") << u"7"_s;
+            << "[Configuration]\nTemporisation=\n"_ba << QString();
+        QTest::newRow("no final newline") << "[Configuration]\r\nTemporisation=7"_ba << u"7"_s;
         QTest::newRow("binary bytes around") << QByteArray(
             "\x00\xff\xfe junk\n[Configuration]\n\x01\x02=\x03\nTemporisation=8\n", 46)
                                              << u"8"_s;
@@ -51,7 +48,7 @@ private slots:
             << QByteArray(10000, 'x') + "\n[Configuration]\nTemporisation=" + QByteArray(10000, '4')
             << QString(10000, u'4');
         QTest::newRow("UTF-8, and other bytes kept as escapes")
-            << QByteArray("[Configuration]\nTemporisation=/srv/\xd0\x9f\xd0\xbb/caf\xe9\n")
+            << "[Configuration]\nTemporisation=/srv/\xd0\x9f\xd0\xbb/caf\xe9\n"_ba
             << u"/srv/Пл/caf"_s + QChar(char16_t(0xDCE9));
     }
     void readsByTheIniRules() {
@@ -70,19 +67,19 @@ private slots:
         QTest::addColumn<QString>("value"); // of Configuration/Temporisation
         QTest::addColumn<QByteArray>("after");
         QTest::newRow("replace, CR LF, own spelling kept")
-            << QByteArray("; mine\r\n[configuration]\r\n  TEMPORISATION = 5\r\nX=1\r\n") << u"25"_s
-            << QByteArray("; mine\r\n[configuration]\r\n  TEMPORISATION =25\r\nX=1\r\n");
+            << "; mine\r\n[configuration]\r\n  TEMPORISATION = 5\r\nX=1\r\n"_ba << u"25"_s
+            << "; mine\r\n[configuration]\r\n  TEMPORISATION =25\r\nX=1\r\n"_ba;
         QTest::newRow("new key after the section's last key, LF, no final newline")
-            << QByteArray("[Configuration]\nA=1\n\n; about Logs\n[Logs]\n;end") << u"3"_s
-            << QByteArray("[Configuration]\nA=1\nTemporisation=3\n\n; about Logs\n[Logs]\n;end");
+            << "[Configuration]\nA=1\n\n; about Logs\n[Logs]\n;end"_ba << u"3"_s
+            << "[Configuration]\nA=1\nTemporisation=3\n\n; about Logs\n[Logs]\n;end"_ba;
         QTest::newRow("new section after a last line without newline")
-            << QByteArray("[Logs]\r\nLogs=1") << u"3"_s
-            << QByteArray("[Logs]\r\nLogs=1\r\n[Configuration]\r\nTemporisation=3\r\n");
+            << "[Logs]\r\nLogs=1"_ba << u"3"_s
+            << "[Logs]\r\nLogs=1\r\n[Configuration]\r\nTemporisation=3\r\n"_ba;
         QTest::newRow("duplicate section: the first one is written")
-            << QByteArray("[Configuration]\nA=1\n[Configuration]\nTemporisation=9\n") << u"3"_s
+            << "[Configuration]\nA=1\n[Configuration]\nTemporisation=9\n"_ba << u"3"_s
             << QByteArray(
                    "[Configuration]\nA=1\nTemporisation=3\n[Configuration]\nTemporisation=9\n");
-        const QByteArray binary = QByteArray("\x00\xff\r\x7f no equals\r\n", 16);
+        const QByteArray binary = "\x00\xff\r\x7f no equals\r\n"_ba;
         const QByteArray huge(10000, 'z');
         QTest::newRow("binary and 10,000-character lines")
             << binary + huge + "\r\n[Configuration]\r\n" + huge + "=" + huge + "\r\n"
@@ -94,7 +91,7 @@ private slots:
             << "[Configuration]\r\nTemporisation=/" + QByteArray(300, 'p') + "\r\n";
         QTest::newRow("escaped bytes written back as bytes")
             << QByteArray() << u"/caf"_s + QChar(char16_t(0xDCE9))
-            << QByteArray("[Configuration]\r\nTemporisation=/caf\xe9\r\n");
+            << "[Configuration]\r\nTemporisation=/caf\xe9\r\n"_ba;
     }
     void writeKeepsEveryOtherLine() {
         QFETCH(QByteArray, before);
@@ -151,7 +148,7 @@ private slots:
         QVERIFY(QFile::link(real, ini()));
         QVERIFY(ParametersFile(ini()).WriteProfileValue(u"Logs", u"Logs", u"1"_s));
         QVERIFY(QFileInfo(ini()).isSymLink());
-        QCOMPARE(readFile(real), std::optional(QByteArray("[Logs]\nLogs=1\n")));
+        QCOMPARE(readFile(real), std::optional("[Logs]\nLogs=1\n"_ba));
         QCOMPARE(QFile::permissions(real) & 0x7077, QFile::ReadOwner | QFile::WriteOwner);
     }
 };

@@ -42,33 +42,33 @@ private slots:
         QTest::newRow("no key: delay") << QByteArray() << 10;
         for (const char* text : {"0", "abc", "0.4", "-5", "0x1F", " "})
             QTest::addRow("delay '%s'", text) << "Temporisation=" + QByteArray(text) << 10;
-        QTest::newRow("unit after") << QByteArray("Temporisation=25s") << 25;
-        QTest::newRow("2.5 to even") << QByteArray("Temporisation=2.5") << 2;
-        QTest::newRow("3.5 to even") << QByteArray("Temporisation=3.5") << 4;
-        QTest::newRow("exponent, junk") << QByteArray("Temporisation=1e3x") << 1000;
-        QTest::newRow("blank, point") << QByteArray("Temporisation= \t.5e1") << 5;
-        QTest::newRow("blank ends it") << QByteArray("Temporisation=1 2") << 1;
-        QTest::newRow("overflow clamps") << QByteArray("Temporisation=40000") << 32767;
-        QTest::newRow("out of range") << QByteArray("Temporisation=1e999") << 32767;
-        QTest::newRow("performance 0") << QByteArray("Performance=0") << 1;
-        QTest::newRow("retention 366") << QByteArray("[Logs]\nDelaiLogs=366") << 366;
-        QTest::newRow("retention negative") << QByteArray("[Logs]\nDelaiLogs=-3") << 10;
-        QTest::newRow("French") << QByteArray("Langue=1") << 1;
-        QTest::newRow("language empty") << QByteArray("Langue=") << 0;
-        QTest::newRow("language other kept") << QByteArray("Langue=7") << 7;
-        QTest::newRow("language underflow clamps") << QByteArray("Langue=-99999") << -32768;
-        QTest::newRow("counter missing") << QByteArray("[Processing]\nLastFileNumber=") << 0;
-        QTest::newRow("counter 12.5") << QByteArray("[Processing]\nLastFileNumber=12.5") << 12;
-        QTest::newRow("counter 13.5") << QByteArray("[Processing]\nLastFileNumber=13.5") << 14;
+        QTest::newRow("unit after") << "Temporisation=25s"_ba << 25;
+        QTest::newRow("2.5 to even") << "Temporisation=2.5"_ba << 2;
+        QTest::newRow("3.5 to even") << "Temporisation=3.5"_ba << 4;
+        QTest::newRow("exponent, junk") << "Temporisation=1e3x"_ba << 1000;
+        QTest::newRow("blank, point") << "Temporisation= \t.5e1"_ba << 5;
+        QTest::newRow("blank ends it") << "Temporisation=1 2"_ba << 1;
+        QTest::newRow("overflow clamps") << "Temporisation=40000"_ba << 32767;
+        QTest::newRow("out of range") << "Temporisation=1e999"_ba << 32767;
+        QTest::newRow("performance 0") << "Performance=0"_ba << 1;
+        QTest::newRow("retention 366") << "[Logs]\nDelaiLogs=366"_ba << 366;
+        QTest::newRow("retention negative") << "[Logs]\nDelaiLogs=-3"_ba << 10;
+        QTest::newRow("French") << "Langue=1"_ba << 1;
+        QTest::newRow("language empty") << "Langue="_ba << 0;
+        QTest::newRow("language other kept") << "Langue=7"_ba << 7;
+        QTest::newRow("language underflow clamps") << "Langue=-99999"_ba << -32768;
+        QTest::newRow("counter missing") << "[Processing]\nLastFileNumber="_ba << 0;
+        QTest::newRow("counter 12.5") << "[Processing]\nLastFileNumber=12.5"_ba << 12;
+        QTest::newRow("counter 13.5") << "[Processing]\nLastFileNumber=13.5"_ba << 14;
         QTest::newRow("counter overflow")
-            << QByteArray("[Processing]\nLastFileNumber=3000000000") << 2147483647;
+            << "[Processing]\nLastFileNumber=3000000000"_ba << 2147483647;
         QTest::newRow("counter underflow")
-            << QByteArray("[Processing]\nLastFileNumber=-3000000000") << -2147483647 - 1;
-        QTest::newRow("console 1") << QByteArray("VoirConsoleRar= 1 ") << 1;
+            << "[Processing]\nLastFileNumber=-3000000000"_ba << -2147483647 - 1;
+        QTest::newRow("console 1") << "VoirConsoleRar= 1 "_ba << 1;
         for (const char* text : {"yes", "2", "", "01"})
             QTest::addRow("console '%s'", text) << "VoirConsoleRar=" + QByteArray(text) << 0;
-        QTest::newRow("event log 1") << QByteArray("ErreurDossierEventLog=1") << 1;
-        QTest::newRow("purge 1") << QByteArray("[Logs]\nPurgeLogs=1") << 1;
+        QTest::newRow("event log 1") << "ErreurDossierEventLog=1"_ba << 1;
+        QTest::newRow("purge 1") << "[Logs]\nPurgeLogs=1"_ba << 1;
     }
     void keysAsRead() {
         QFETCH(QByteArray, line);

@@ -31,13 +31,13 @@ private slots:
     // way the name comes back byte for byte, is listed, and opens its file.
     void namesSurviveByteForByte_data() {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("Cyrillic") << QByteArray("\xd0\x9f\xd0\xbb\xd0\xb0\xd0\xbd.txt");
-        QTest::newRow("Latin-1") << QByteArray("caf\xe9");
-        QTest::newRow("truncated sequence") << QByteArray("a\xe2\x82");
-        QTest::newRow("overlong slash") << QByteArray("\xc0\xaf");
-        QTest::newRow("encoded surrogate") << QByteArray("\xed\xb2\x80");
-        QTest::newRow("above U+10FFFF") << QByteArray("\xf4\x90\x80\x80");
-        QTest::newRow("controls, quotes") << QByteArray("new\nline\t\x01\"q\" back\\slash. ");
+        QTest::newRow("Cyrillic") << "\xd0\x9f\xd0\xbb\xd0\xb0\xd0\xbd.txt"_ba;
+        QTest::newRow("Latin-1") << "caf\xe9"_ba;
+        QTest::newRow("truncated sequence") << "a\xe2\x82"_ba;
+        QTest::newRow("overlong slash") << "\xc0\xaf"_ba;
+        QTest::newRow("encoded surrogate") << "\xed\xb2\x80"_ba;
+        QTest::newRow("above U+10FFFF") << "\xf4\x90\x80\x80"_ba;
+        QTest::newRow("controls, quotes") << "new\nline\t\x01\"q\" back\\slash. "_ba;
         QByteArray all;
         for (int b = 1; b < 256; ++b)
             all.append(b == '/' ? 'x' : char(b));
@@ -113,9 +113,9 @@ private slots:
         QCOMPARE(m_fs.remove(path), removable);
         QVERIFY(!m_fs.removeFolder(pathOf(u"folder"_s)));
 
-        QCOMPARE(readFile(pathOf(u"file"_s)), std::optional(QByteArray("x")));
+        QCOMPARE(readFile(pathOf(u"file"_s)), std::optional("x"_ba));
         QVERIFY(!m_fs.isHidden(pathOf(u"file"_s)));
-        QCOMPARE(readFile(pathOf(u"folder/inner"_s)), std::optional(QByteArray("y")));
+        QCOMPARE(readFile(pathOf(u"folder/inner"_s)), std::optional("y"_ba));
         QVERIFY(!m_fs.exists(pathOf(u"moved"_s)));
         QVERIFY(m_fs.remove(pathOf(u"folder/inner"_s)) && m_fs.removeFolder(pathOf(u"folder"_s)));
     }
@@ -154,7 +154,7 @@ private slots:
         QVERIFY(!m_fs.isHidden(path));
         QCOMPARE(modeOf(path), normalMode);
         QCOMPARE(readAttributes(path), std::optional(streams));
-        QCOMPARE(readFile(path), std::optional(QByteArray("data")));
+        QCOMPARE(readFile(path), std::optional("data"_ba));
     }
 
     // A read never takes more than asked for (a hostile name file may be of
@@ -164,16 +164,16 @@ private slots:
         QVERIFY(m_fs.writeFile(path, QByteArray(3 * 65536 + 17, 'b')));
         QVERIFY(!m_fs.readFile(path, 3 * 65536 + 16));
         QVERIFY(m_fs.writeFile(path, "\"4142\"\r\n"));
-        QCOMPARE(m_fs.readFile(path, 8), std::optional(QByteArray("\"4142\"\r\n")));
+        QCOMPARE(m_fs.readFile(path, 8), std::optional("\"4142\"\r\n"_ba));
         QVERIFY(!m_fs.readFile(path, 7));
         QVERIFY(m_fs.appendToFile(path, "more"));
-        QCOMPARE(readFile(path), std::optional(QByteArray("\"4142\"\r\nmore")));
+        QCOMPARE(readFile(path), std::optional("\"4142\"\r\nmore"_ba));
         QVERIFY(!m_fs.writeFile(pathOf(u"missing/file"_s), "x"));
         QVERIFY(!m_fs.makeFolder(pathOf(u"missing/child"_s)));
         // Flushing reads nothing and changes nothing, read-only files too.
         QVERIFY(::chmod(encodeFileName(path).constData(), 0444) == 0);
         QVERIFY(m_fs.makeDurable(path));
-        QCOMPARE(readFile(path), std::optional(QByteArray("\"4142\"\r\nmore")));
+        QCOMPARE(readFile(path), std::optional("\"4142\"\r\nmore"_ba));
         QCOMPARE(modeOf(path), 0444);
     }
 
@@ -194,7 +194,7 @@ private slots:
             QVERIFY(holder.waitForFinished());
             QVERIFY(m_fs.isFreeToOpen(path));
         }
-        QCOMPARE(readFile(path), std::optional(QByteArray("partial")));
+        QCOMPARE(readFile(path), std::optional("partial"_ba));
     }
 
     // Without leases a file is free once it was seen unchanged (size and

@@ -131,7 +131,7 @@ private slots:
     }
     void refusesWhatCannotRunSafely() {
         QFETCH(QString, commandLine);
-        const EnvironmentOverride path("PATH", QByteArray(":.:sub::/usr/bin:"));
+        const EnvironmentOverride path("PATH", ":.:sub::/usr/bin:"_ba);
         QVERIFY(::mkdir("sub", 0755) == 0);
         QVERIFY(writeProgram(home() + u"/bare"_s, "true\n"));
         for (const QString& name : {u"tv-here"_s, u"sub/tv-here"_s, u"sub/tv-sub"_s})
@@ -169,15 +169,14 @@ private slots:
         QTest::addColumn<QByteArray>("script");
         QTest::addColumn<QByteArray>("output");
         QTest::addColumn<QString>("ending"); // exit code, crashed
-        QTest::newRow("exit status") << QByteArray("exit 3") << QByteArray() << u"3 0"_s;
-        QTest::newRow("output, then errors")
-            << QByteArray("printf out; printf err >&2") << QByteArray("outerr") << u"0 0"_s;
-        QTest::newRow("killed") << QByteArray("kill -9 $$") << QByteArray() << u"-1 1"_s;
-        QTest::newRow("no input to wait for")
-            << QByteArray("cat; readlink /proc/self/fd/0") << QByteArray("/dev/null\n") << u"0 0"_s;
+        QTest::newRow("exit status") << "exit 3"_ba << QByteArray() << u"3 0"_s;
+        QTest::newRow("output, then errors") << "printf out; printf err >&2"_ba
+                                             << "outerr"_ba << u"0 0"_s;
+        QTest::newRow("killed") << "kill -9 $$"_ba << QByteArray() << u"-1 1"_s;
+        QTest::newRow("no input to wait for") << "cat; readlink /proc/self/fd/0"_ba
+                                              << "/dev/null\n"_ba << u"0 0"_s;
         QTest::newRow("3 MB never stall the pipe")
-            << QByteArray("head -c 3000000 /dev/zero; echo end >&2")
-            << QByteArray(3000000, '\0') + "end\n"
+            << "head -c 3000000 /dev/zero; echo end >&2"_ba << QByteArray(3000000, '\0') + "end\n"
             << u"0 0"_s;
     }
     void reportsOutputAndEnd() {
@@ -203,7 +202,7 @@ private slots:
                 .arg(flag, out)));
         QVERIFY(!QFile::exists(out));
         QVERIFY(writeFile(flag, QByteArray()));
-        QTRY_VERIFY_WITH_TIMEOUT(readFile(out) == std::optional(QByteArray("a  b|c\"d")), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(out) == std::optional("a  b|c\"d"_ba), 60000);
     }
 };
 

@@ -24,17 +24,15 @@ private slots:
         QTest::addColumn<QString>("expected");
         const QByteArray debian =
             "NAME=\"Debian\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n";
-        QTest::newRow("Debian") << debian << QByteArray("6.1.0-18-amd64")
+        QTest::newRow("Debian") << debian << "6.1.0-18-amd64"_ba
                                 << u"Debian GNU/Linux 12 (bookworm) v.6.1, Build 0"_s;
         QTest::newRow("single quotes, patch level")
-            << QByteArray("PRETTY_NAME='Arch Linux'\n") << QByteArray("6.18.44-fc-v1403")
-            << u"Arch Linux v.6.18, Build 44"_s;
-        QTest::newRow("escaped quote")
-            << QByteArray("PRETTY_NAME=\"My \\\"Linux\\\" \\\\ 1\"\n") << QByteArray("6.1")
-            << u"My \"Linux\" \\ 1 v.6.1, Build 0"_s;
-        QTest::newRow("binary junk")
-            << QByteArray("\x00\xff\n=\n\"\nPRETTY_NAME=\"\xc3\xa9t\xc3\xa9\"", 26)
-            << QByteArray("99999999999.1") << u"été v.999999.1, Build 0"_s;
+            << "PRETTY_NAME='Arch Linux'\n"_ba
+            << "6.18.44-fc-v1403"_ba << u"Arch Linux v.6.18, Build 44"_s;
+        QTest::newRow("escaped quote") << "PRETTY_NAME=\"My \\\"Linux\\\" \\\\ 1\"\n"_ba
+                                       << "6.1"_ba << u"My \"Linux\" \\ 1 v.6.1, Build 0"_s;
+        QTest::newRow("binary junk") << "\x00\xff\n=\n\"\nPRETTY_NAME=\"\xc3\xa9t\xc3\xa9\""_ba
+                                     << "99999999999.1"_ba << u"été v.999999.1, Build 0"_s;
     }
     void describesTheSystem() {
         QFETCH(QByteArray, osRelease);
@@ -48,11 +46,11 @@ private slots:
     void programFolderComesFromTheEnvironment_data() {
         QTest::addColumn<QByteArray>("home");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("trailing slashes") << QByteArray("/srv/tv//") << u"/srv/tv"_s;
-        QTest::newRow("root") << QByteArray("/") << u"/"_s;
-        QTest::newRow("odd bytes") << QByteArray("/srv/caf\xe9") << decodeFileName("/srv/caf\xe9");
-        QTest::newRow("relative") << QByteArray("conf") << QDir::currentPath() + u"/conf"_s;
-        QTest::newRow("empty") << QByteArray("") << buildDir() + u"/tests/bin"_s;
+        QTest::newRow("trailing slashes") << "/srv/tv//"_ba << u"/srv/tv"_s;
+        QTest::newRow("root") << "/"_ba << u"/"_s;
+        QTest::newRow("odd bytes") << "/srv/caf\xe9"_ba << decodeFileName("/srv/caf\xe9");
+        QTest::newRow("relative") << "conf"_ba << QDir::currentPath() + u"/conf"_s;
+        QTest::newRow("empty") << ""_ba << buildDir() + u"/tests/bin"_s;
     }
     void programFolderComesFromTheEnvironment() {
         QFETCH(QByteArray, home);
@@ -80,7 +78,7 @@ private slots:
         QVERIFY(mine.acquire());
         QVERIFY(SingleInstance(u"/opt/other copy/torvanelo"_s).acquire());
 
-        const EnvironmentOverride gone("XDG_RUNTIME_DIR", QByteArray("/nonexistent/runtime"));
+        const EnvironmentOverride gone("XDG_RUNTIME_DIR", "/nonexistent/runtime"_ba);
         SingleInstance first(runtime.filePath(u"torvanelo"_s));
         QVERIFY(first.acquire());
         QVERIFY(!SingleInstance(runtime.filePath(u"torvanelo"_s)).acquire());
