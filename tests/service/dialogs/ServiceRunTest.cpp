@@ -76,13 +76,37 @@ class ServiceRunTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // Each entry speaks the language of its moment; nothing else changes:
-    // the passes go on, hidden, with Quit disabled.
-    void pauseContinueAndLogoffOnlyLog() {
-        ServiceProgram service(0);
+    // The first pass runs at start-up through both pairs. Pause, continue
+    // and a logoff only log, each in the language of its moment: the passes
+    // go on, hidden, with Quit disabled. A stop between passes (systemd
+    // follows its SIGTERM with a SIGCONT) ends the program at once, with
+    // status 0.
+    void eventsBetweenPasses_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<bool>("stoppedByUser");
+        QTest::addColumn<QStringList>("log");
+        QTest::newRow("English, then French; waiting for the next pass")
+            << 0 << false
+            << QStringList{u"Torvanelo Service: started"_s, u"Torvanelo Service: paused"_s,
+                           u"Torvanelo Service: reprise"_s,
+                           u"warning: Torvanelo Service: utilisateur déconnecté"_s,
+                           u"Torvanelo Service: arrêté"_s};
+        QTest::newRow("French, then English; passes stopped from the window")
+            << 1 << true
+            << QStringList{u"Torvanelo Service: démarré"_s, u"Torvanelo Service: suspendu"_s,
+                           u"Torvanelo Service: continued"_s,
+                           u"warning: Torvanelo Service: logoff user"_s,
+                           u"Torvanelo Service: stopped"_s};
+    }
+    void eventsBetweenPasses() {
+        QFETCH(int, language);
+        QFETCH(bool, stoppedByUser);
+        ServiceProgram service(language);
+        service.drop(u"Plan d'été.doc"_s, "plan", {{"user.com.apple.FinderInfo", "F"}});
         QVERIFY(service.fixture.start());
         ServiceRun* run = service.run();
         QVERIFY(run != nullptr && run->events().catchesSignals());
+        QVERIFY(service.intact(service.out, u"Plan d'été.doc"_s));
         const auto unchanged = [&] {
             return !service.controller().ProcessingStopped()
                    && service.fixture.find<QTimer>("Timer1")->isActive()
@@ -90,46 +114,23 @@ private slots:
                    && !service.fixture.action("mnuQuitter")->isEnabled()
                    && service.fixture.exits.empty() && !run->stopping();
         };
-        QVERIFY(unchanged());
         QCOMPARE(::raise(SIGTSTP), 0);
-        QTRY_COMPARE(service.fixture.service.events.size(), std::size_t(2));
+        QTRY_COMPARE(service.log().size(), 2);
         QVERIFY(unchanged());
-        QVERIFY(service.fixture.program().store().setLanguage(1));
+        QVERIFY(service.fixture.program().store().setLanguage(1 - language));
         QCOMPARE(::raise(SIGCONT), 0);
-        QTRY_COMPARE(service.fixture.service.events.size(), std::size_t(3));
+        QTRY_COMPARE(service.log().size(), 3);
         emit run->events().UserLoggedOff();
         QVERIFY(unchanged());
-        QCOMPARE(service.log(),
-                 (QStringList{u"Torvanelo Service: started"_s, u"Torvanelo Service: paused"_s,
-                              u"Torvanelo Service: reprise"_s,
-                              u"warning: Torvanelo Service: utilisateur déconnecté"_s}));
-    }
 
-    // The first pass ran at start-up through both pairs; a stop between
-    // passes (systemd follows its SIGTERM with a SIGCONT) ends the program
-    // at once, with status 0.
-    void stopWithoutAPassEndsAtOnce_data() {
-        QTest::addColumn<bool>("stoppedByUser");
-        QTest::newRow("waiting for the next pass") << false;
-        QTest::newRow("passes stopped from the window") << true;
-    }
-    void stopWithoutAPassEndsAtOnce() {
-        QFETCH(bool, stoppedByUser);
-        ServiceProgram service(1);
-        service.drop(u"Plan d'été.doc"_s, "plan", {{"user.com.apple.FinderInfo", "F"}});
-        QVERIFY(service.fixture.start());
-        QVERIFY(service.run() != nullptr && service.run()->events().catchesSignals());
-        QVERIFY(service.intact(service.out, u"Plan d'été.doc"_s));
         if (stoppedByUser)
             service.controller().cmdMiroir_Click();
-
         QCOMPARE(::raise(SIGTERM), 0);
         QCOMPARE(::raise(SIGCONT), 0);
         QTRY_VERIFY(!service.fixture.exits.empty());
         QTest::qWait(0);
         QCOMPARE(service.fixture.exits, std::vector<int>{0});
-        QCOMPARE(service.log(),
-                 (QStringList{u"Torvanelo Service: démarré"_s, u"Torvanelo Service: arrêté"_s}));
+        QTEST(service.log(), "log");
         QVERIFY(service.controller().ProcessingStopped());
         QVERIFY(!service.fixture.find<QTimer>("Timer1")->isActive());
         QVERIFY(!service.fixture.window().isVisible());
