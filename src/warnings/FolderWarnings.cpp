@@ -20,6 +20,10 @@ QString FolderWarningText(FolderKind kind, int language, const QTime& time) {
     return time.toString(u"HH:mm:ss") + which;
 }
 
+QString netSendCommand(const QString& text) {
+    return QStringLiteral("net send ") + text;
+}
+
 FolderWarnings::FolderWarnings(const Settings& settings, const Clock& clock, WarningView& view,
                                ServiceControl& service, ProcessRunner& runner)
     : m_settings(settings)
@@ -45,7 +49,7 @@ void FolderWarnings::deliver(FolderKind kind, const QString& folder, DayJournal*
     if (m_settings.WarnBeep)
         m_view.beep();
     if (m_settings.WarnNetSend && !m_settings.NetSendMessage.isEmpty())
-        m_runner.startShellDetached(QStringLiteral("net send ") + m_settings.NetSendMessage);
+        m_runner.startShellDetached(netSendCommand(m_settings.NetSendMessage));
 }
 
 } // namespace torvanelo

@@ -17,6 +17,11 @@ enum class FolderKind { Source, Target };
 // "14:02:11 - Unknown source folder" (time on the 24-hour clock).
 QString FolderWarningText(FolderKind kind, int language, const QTime& time);
 
+// The shell command of a net send warning, for the pass and for the dialog's
+// test send alike: "net send " + the text, unchanged (no quoting, trimming or
+// escaping: the text is the administrator's own command line).
+QString netSendCommand(const QString& text);
+
 // Delivers the warning for a folder of a pair that cannot be found, in this
 // order, each way only when its setting is on at that moment:
 //   1. the message window (screen warning);

@@ -6,12 +6,8 @@
 
 namespace torvanelo {
 
-int startTypeOption(int startType) {
-    return startType == 0 || startType == 1 ? startType : 2;
-}
-
-int startTypeOfOption(int option) {
-    return option == 0 || option == 1 ? option : 2;
+int startTypeOption(int value) {
+    return value == 0 || value == 1 ? value : 2;
 }
 
 QString serviceStateText(bool installed, int language) {
@@ -45,7 +41,7 @@ QString installFailedText(int language) {
 InstallOutcome installService(ServiceControl& service, int option, bool interactive) {
     if (service.IsInstalled())
         return InstallOutcome::AlreadyInstalled;
-    service.setStartType(startTypeOfOption(option));
+    service.setStartType(startTypeOption(option));
     service.setInteractive(interactive);
     if (service.Install())
         return InstallOutcome::Installed;

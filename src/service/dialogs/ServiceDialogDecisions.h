@@ -6,13 +6,11 @@ namespace torvanelo {
 
 class ServiceControl;
 
-// The option of the start-type frame for a StartType read from the service:
-// 0 Automatic, 1 Manual, any other value Disabled (2).
-int startTypeOption(int startType);
-
-// The StartType an option stands for: 0, 1 or 2; no option selected (-1), or
-// any other value, is Disabled (2).
-int startTypeOfOption(int option);
+// Option i of the start-type frame stands for StartType i: 0 Automatic, 1
+// Manual, 2 Disabled. Both ways, any other value is Disabled: a StartType
+// read from the service selects option 2, and no option selected (-1)
+// writes 2.
+int startTypeOption(int value);
 
 // The state line of the dialog: two lines when installed ("... installed" and
 // what installing means for the passes), one line otherwise.

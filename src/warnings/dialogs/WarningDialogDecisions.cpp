@@ -11,10 +11,6 @@ void storeWarningSettings(SettingsStore& store, const WarningChoice& choice) {
     store.setNetSendMessage(choice.netSendMessage);
 }
 
-QString netSendCommand(const QString& text) {
-    return QStringLiteral("net send ") + text;
-}
-
 QString noMessageText(int language) {
     if (language == 1)
         return QStringLiteral("Aucun message à envoyer");

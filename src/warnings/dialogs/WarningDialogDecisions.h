@@ -18,9 +18,6 @@ struct WarningChoice {
 // "MessageNetSend", in that order, each with its field.
 void storeWarningSettings(SettingsStore& store, const WarningChoice& choice);
 
-// The test send's shell command: "net send " + the text, unchanged.
-QString netSendCommand(const QString& text);
-
 // The box of a Try with an empty text: French for 1, Portuguese for 2,
 // English otherwise.
 QString noMessageText(int language);

@@ -1,6 +1,7 @@
 #include "frmAvertirDossierErr.h"
 
 #include "DialogLook.h"
+#include "FolderWarnings.h"
 #include "ProcessRunner.h"
 #include "SettingsStore.h"
 #include "Texts.h"
