@@ -1,6 +1,5 @@
 #include "DailyLog.h"
 #include "FaultyFileSystem.h"
-#include "HtmlText.h"
 #include "NameCodec.h"
 #include "Settings.h"
 #include "TestFiles.h"

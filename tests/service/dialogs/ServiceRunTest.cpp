@@ -11,7 +11,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <climits>
 #include <map>
 #include <signal.h>
 
