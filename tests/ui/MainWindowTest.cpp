@@ -1,21 +1,19 @@
-#include "ArchiverConsole.h"
 #include "FolderGrid.h"
-#include "FolderPairModel.h"
 #include "ProcessingController.h"
 #include "ProgramFixture.h"
+#include "QtUserPrompts.h"
 #include "SettingsStore.h"
 #include "TestFiles.h"
 #include "TestRegistry.h"
-#include "frmKelvadon.h"
+#include "WindowTexts.h"
 #include "frmSplash.h"
 
-#include <QAction>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
-#include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -25,599 +23,414 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// The controls the start command takes away while passes run.
-const char* const LockedActions[] = {"mnuTempo", "mnuQuitter", "mnuDefinirLogs", "mnuPurgeLogs",
-                                     "mnuService"};
-const char* const LockedButtons[] = {"cmdAjouterDossierSource", "cmdSupprimer",
-                                     "cmdModifierDossierSource", "cmdModifierDossierCible"};
-// What stays usable during passes.
-const char* const FreeActions[] = {
-    "mnuPrefixe",     "mnuVoirConsoleRAR",   "mnuDossierErr", "mnuAfficherFichiers",
-    "mnuAutomatique", "mnuArretAutomatique", "mnuVoirLogs",   "mnuAide",
-    "mnuAPropos",     "mnuPerformance"};
-
-void checkLocked(ProgramFixture& fixture, bool locked) {
-    for (const char* name : LockedActions)
-        QVERIFY2(fixture.action(name)->isEnabled() == !locked, name);
-    for (const char* name : LockedButtons)
-        QVERIFY2(fixture.button(name)->isEnabled() == !locked, name);
-    QCOMPARE(fixture.menu("mnuDossiers")->menuAction()->isEnabled(), !locked);
-    QCOMPARE(fixture.menu("mnuLangue")->menuAction()->isEnabled(), !locked);
-    for (const char* name : FreeActions)
-        QVERIFY2(fixture.action(name)->isEnabled(), name);
-}
-
-// The centre of a grid cell, in viewport coordinates.
-QPoint cellCentre(FolderGrid* grid, int row, int column) {
-    return grid->visualRect(grid->model()->index(row, column)).center();
-}
-
-// A double-click as the user makes it: a click, then the second press.
-void doubleClick(FolderGrid* grid, int row, int column) {
-    const QPoint at = cellCentre(grid, row, column);
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at);
+// What the start command takes away while passes run: the pair editing,
+// the delay, the journal settings, the language, the service, and Quit.
+void checkLocked(ProgramFixture& f, bool locked) {
+    for (QAction* entry : {f.action("mnuTempo"), f.action("mnuQuitter"), f.action("mnuPurgeLogs"),
+                           f.action("mnuService"), f.find<QMenu>("mnuLangue")->menuAction()})
+        QVERIFY2(entry->isEnabled() == !locked, qPrintable(entry->text()));
+    QVERIFY(f.button("cmdSupprimer")->isEnabled() == !locked);
+    QVERIFY(f.button("cmdModifierDossierCible")->isEnabled() == !locked);
+    QVERIFY(f.action("mnuPrefixe")->isEnabled() && f.action("mnuVoirLogs")->isEnabled());
 }
 
 } // namespace
 
+// Start-up in its order and what it refuses, the ways out, the main
+// window's commands, the information line, and screenshots for the eye.
 class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void startAndStop_data();
-    void startAndStop();
-    void countdownRunsFromTheDelay();
-    void stopKeepsQuitOffWhileTheServiceRuns();
-    void passRunsFromTheTimer();
-    void endAfterTheFirstPass();
-    void togglesAreWrittenAtOnce_data();
-    void togglesAreWrittenAtOnce();
-    void languageSwitchRewritesCaptionsAndStoresTheKey();
-    void closeRequestsAreIgnored();
-    void quitAsksFirst();
-    void minimizingHidesInTheTray();
-    void backgroundClickAndSelectionHighlight();
-    void gridGesturesAskForTheirCommands();
-    void buttonsAndMenusAskForTheirCommands_data();
-    void buttonsAndMenusAskForTheirCommands();
-    void refreshAfterAPassNeedsTheHighlight();
-    void legendPressShowsItsTextInBold();
-    void warningsGoToTheSplash();
-    void archiverConsoleShowsTheOutputLive();
-};
+    void emptyListShowsGuidanceAndStartDoesNothing() {
+        ProgramFixture f;
+        QVERIFY(f.start());
+        // The program writes only what the user confirms.
+        QVERIFY(!QFile::exists(f.path(u"Torvanelo.ini"_s)));
+        for (const char* name : {"lblBulle1", "lblBulle3", "LineBulle", "lblNbDossiers",
+                                 "lblDossiersSources", "picFleche1", "frameLegende"})
+            QVERIFY2(f.find<QWidget>(name)->isVisible() == QByteArray(name).contains("Bulle"),
+                     name);
+        QCOMPARE(f.label("lblBulle2")->text(), u"2 - define folders"_s);
+        QCOMPARE(f.find<QProgressBar>("ProgressBarAttente")->maximum(), 9);
+        QTest::mouseClick(f.button("cmdMiroir"), Qt::LeftButton);
+        QVERIFY(f.program().controller().ProcessingStopped());
+        QVERIFY(!f.find<QTimer>("Timer1")->isActive());
+        QCOMPARE(f.recordingRunner.runs.size(), 1u); // the archiver check
+        // The file lists of an empty grid stay empty.
+        f.action("mnuAfficherFichiers")->trigger();
+        QVERIFY(f.window().sourceFileList()->isVisible());
+        QVERIFY(f.window().sourceFileList()->count() == 0
+                && f.window().sourceFileCount()->text().isEmpty());
+    }
 
-void MainWindowTest::startAndStop_data() {
-    QTest::addColumn<QString>("language");
-    QTest::addColumn<QString>("stopTooltip");
-    QTest::addColumn<QString>("stopCaption");
-    QTest::addColumn<QString>("startTooltip");
-    QTest::addColumn<QString>("startCaption");
-    QTest::newRow("English") << "0"
-                             << "Stop processing"
-                             << "&Stop processing"
-                             << "Start compress/uncompress operations"
-                             << "&Start compress/uncompress operations";
-    QTest::newRow("French") << "1"
-                            << "Arrêter le traitement"
-                            << "&Arrêter le traitement"
-                            << "Démarrer la compression/décompression"
-                            << "&Démarrer la compression/décompression";
-}
+    void missingArchiverDisablesStart() {
+        for (const auto& [language, message] :
+             {std::pair{u"0"_s, u"WinRar not installed\n\nTorvanelo cannot run"_s},
+              {u"1"_s, u"WinRar n'est pas installé\n\nTorvanelo ne peut pas fonctionner"_s}}) {
+            ProgramFixture f;
+            f.recordingRunner.queueNotStarted();
+            // Automatic start asked for: without the archiver it must not
+            // happen. The check runs hidden whatever the console setting.
+            QVERIFY(
+                f.start(u"[Configuration]\nAutomatique=1\nVoirConsoleRar=1\nLangue="_s + language,
+                        f.pairs(1)));
+            QVERIFY(f.recordingRunner.runs.size() == 1 && !f.recordingRunner.runs[0].options.show);
+            QCOMPARE(f.prompts.messages.size(), 1u);
+            QCOMPARE(said(f.prompts.messages[0]), u"[error] Torvanelo - 1.0b: "_s + message);
+            QVERIFY(!f.button("cmdMiroir")->isEnabled() && !f.action("mnuDemarrer")->isEnabled());
+            QVERIFY(f.program().controller().ProcessingStopped());
+            QVERIFY(f.window().isVisible() && f.exits.empty());
+            // Pairs and settings can still be edited.
+            QVERIFY(f.button("cmdAjouterDossierSource")->isEnabled());
+            QVERIFY(f.find<QMenu>("mnuDossiers")->menuAction()->isEnabled());
+        }
+    }
 
-void MainWindowTest::startAndStop() {
-    QFETCH(QString, language);
-    QFETCH(QString, stopTooltip);
-    QFETCH(QString, stopCaption);
-    QFETCH(QString, startTooltip);
-    QFETCH(QString, startCaption);
-    ProgramFixture fixture;
-    fixture.writeParameters(u"[Configuration]\nLangue="_s + language);
-    fixture.writePairs({pairOf(fixture.folder(u"in"_s), fixture.folder(u"out"_s))});
-    QVERIFY(fixture.start());
-    QPushButton* start = fixture.button("cmdMiroir");
-    auto* timer = fixture.find<QTimer>("Timer1");
-    checkLocked(fixture, false);
+    void serviceStartsItsPassesEvenWithoutArchiver() {
+        ProgramFixture f;
+        f.service.installed = f.service.running = f.service.startedAsService = true;
+        f.recordingRunner.queueNotStarted();
+        QVERIFY(f.start(QString(), f.pairs(1)));
+        QCOMPARE(f.prompts.messages.size(), 1u); // the archiver message only
+        QCOMPARE(f.label("lblMode")->text(), u"Service"_s);
+        QVERIFY(!f.window().isVisible() && f.action("mnuRestaurer")->isVisible());
+        QVERIFY(f.find<QTimer>("Timer1")->isActive() && !f.action("mnuQuitter")->isEnabled());
+        QCOMPARE(f.window().trayTip(), u"Torvanelo 1.0b - Wait"_s);
+    }
 
-    QTest::mouseClick(start, Qt::LeftButton);
-    QVERIFY(!fixture.program().controller().ProcessingStopped());
-    QCOMPARE(start->property("picture").toString(), u"stop"_s);
-    QCOMPARE(start->toolTip(), stopTooltip);
-    QCOMPARE(fixture.action("mnuDemarrer")->text(), stopCaption);
-    checkLocked(fixture, true);
-    QVERIFY(start->isEnabled());
-    QVERIFY(timer->isActive());
-    QCOMPARE(timer->interval(), 1000);
-    QVERIFY(fixture.window().messageText().contains(
-        language == u"1" ? u"0 fichier dans 1 dossier source"_s : u"0 file in 1 source folder"_s));
-    QCOMPARE(fixture.window().trayTip(),
-             language == u"1" ? u"Torvanelo 1.0b - Attente"_s : u"Torvanelo 1.0b - Wait"_s);
+    void unreadablePairFileEndsTheProgramAndStaysUntouched() {
+        ProgramFixture f;
+        // Saving over a file that cannot be read would lose the pairs it holds.
+        const QString pairPath = f.path(u"Torvanelo.w"_s);
+        QVERIFY(QDir().mkdir(pairPath));
+        QVERIFY(!f.start(u"[Configuration]\nAutomatique=1\n"_s));
+        QCOMPARE(f.exits, std::vector<int>{1});
+        QCOMPARE(f.prompts.messages.size(), 1u);
+        QCOMPARE(said(f.prompts.messages[0]),
+                 u"[error] Torvanelo: The folder-pair file cannot be read\r\n"_s + pairPath);
+        QVERIFY(QFileInfo(pairPath).isDir() && !f.window().isVisible());
+        QVERIFY(f.program().controller().ProcessingStopped());
+    }
 
-    // The menu entry does what the button does.
-    fixture.action("mnuDemarrer")->trigger();
-    QVERIFY(fixture.program().controller().ProcessingStopped());
-    QCOMPARE(start->property("picture").toString(), u"start"_s);
-    QCOMPARE(start->toolTip(), startTooltip);
-    QCOMPARE(fixture.action("mnuDemarrer")->text(), startCaption);
-    checkLocked(fixture, false);
-    QVERIFY(!timer->isActive());
-    QVERIFY(fixture.label("lblTempo")->text().isEmpty());
-    QCOMPARE(fixture.window().trayTip(), u"Torvanelo 1.0b"_s);
-}
+    void installedServiceIsRemovedOrTheProgramEnds_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("removable");
+        QTest::addColumn<QString>("message"); // the last one shown
+        QTest::addColumn<int>("exit");        // -1: the program goes on
+        QTest::newRow("removed")
+            << u"1"_s << true << true
+            << u"[question yes/no] Torvanelo: Torvanelo Service installé\nvoir "
+               u"'Panneau de configuration/Services'\n\nSupprimer Torvanelo "
+               u"Service ?"_s
+            << -1;
+        QTest::newRow("kept") << u"0"_s << false << true
+                              << u"[question yes/no] Torvanelo: Torvanelo Service installed\nsee "
+                                 u"'Control panel/Services'\n\nRemove it ?"_s
+                              << 0;
+        // The service may still run on the same folders: two copies must
+        // never work side by side.
+        QTest::newRow("cannot be removed")
+            << u"0"_s << true << false
+            << u"[error] Torvanelo: Torvanelo Service could not be removed"_s << 1;
+    }
+    void installedServiceIsRemovedOrTheProgramEnds() {
+        QFETCH(QString, language);
+        QFETCH(bool, yes);
+        QFETCH(bool, removable);
+        QFETCH(int, exit);
+        ProgramFixture f;
+        f.service.installed = f.service.running = true;
+        f.service.uninstallResult = removable;
+        f.prompts.answers.push_back(yes ? UserPrompts::Answer::Yes : UserPrompts::Answer::No);
+        QCOMPARE(f.start(u"[Configuration]\nAutomatique=1\nLangue="_s + language), exit < 0);
+        QTEST(said(f.prompts.messages.back()), "message");
+        QCOMPARE(f.exits, exit < 0 ? std::vector<int>{} : std::vector<int>{exit});
+        QCOMPARE(f.window().isVisible(), exit < 0);
+        // Nothing claims a removal that did not happen, nor changes anything;
+        // a removal switches the automatic start off before it is read.
+        QCOMPARE(f.service.events.size(), exit < 0 ? 1u : 0u);
+        QCOMPARE(f.stored(u"Automatique"_s), exit < 0 ? u"0"_s : u"1"_s);
+        if (exit < 0) {
+            QCOMPARE(f.service.events[0].text, u"Torvanelo Service supprimé"_s);
+            QVERIFY(!f.action("mnuAutomatique")->isChecked()
+                    && f.action("mnuQuitter")->isEnabled());
+        }
+    }
 
-void MainWindowTest::countdownRunsFromTheDelay() {
-    ProgramFixture fixture;
-    fixture.writeParameters(u"[Configuration]\nTemporisation=3\n"_s);
-    fixture.writePairs({pairOf(fixture.folder(u"in"_s), fixture.folder(u"out"_s))});
-    QVERIFY(fixture.start());
-    ProcessingController& controller = fixture.program().controller();
-    QLabel* tempo = fixture.label("lblTempo");
-    auto* wait = fixture.find<QProgressBar>("ProgressBarAttente");
-    QCOMPARE(wait->maximum(), 2);
-    QSignalSpy passes(&controller, &ProcessingController::passFinished);
-    QTest::mouseClick(fixture.button("cmdMiroir"), Qt::LeftButton);
-    QCOMPARE(passes.size(), 1);
+    void theWaysOut() {
+        ProgramFixture f;
+        QVERIFY(f.start(u"[Configuration]\nLangue=1\n"_s, f.pairs(1)));
+        const QByteArray before = f.snapshot();
+        frmKelvadon& window = f.window();
+        // No Close: requests and Alt+F4 are ignored.
+        QVERIFY(!(window.windowFlags() & Qt::WindowCloseButtonHint) && !window.close());
+        QTest::keyClick(&window, Qt::Key_F4, Qt::AltModifier);
+        // Quit asks first.
+        f.prompts.answers = {UserPrompts::Answer::No, UserPrompts::Answer::Yes};
+        f.action("mnuQuitter")->trigger();
+        QVERIFY(window.isVisible() && f.exits.empty());
+        QCOMPARE(said(f.prompts.messages.back()),
+                 u"[question yes/no] Torvanelo: Quitter le programme"_s);
+        f.action("mnuQuitter")->trigger();
+        QCOMPARE(f.exits, std::vector<int>{0});
+        QVERIFY(window.trayIcon() == nullptr && !window.isVisible());
+        QCOMPARE(f.snapshot(), before); // nothing is written on the way out
+    }
 
-    const QStringList shown{u"3 s"_s, u"2 s"_s, u"1 s"_s};
-    for (int tick = 0; tick < 3; ++tick) {
-        controller.Timer1_Timer();
-        QCOMPARE(tempo->text(), shown[tick]);
-        QCOMPARE(wait->value(), tick);
+    void startAndStop_data() {
+        QTest::addColumn<QString>("language");
+        // Stop tooltip, start tooltip, pass summary, tray tip while waiting.
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("English") << u"0"_s
+                                 << QStringList{u"Stop processing"_s,
+                                                u"Start compress/uncompress operations"_s,
+                                                u"0 file in 1 source folder"_s,
+                                                u"Torvanelo 1.0b - Wait"_s};
+        QTest::newRow("French") << u"1"_s
+                                << QStringList{u"Arrêter le traitement"_s,
+                                               u"Démarrer la compression/décompression"_s,
+                                               u"0 fichier dans 1 dossier source"_s,
+                                               u"Torvanelo 1.0b - Attente"_s};
+    }
+    void startAndStop() {
+        QFETCH(QString, language);
+        QFETCH(QStringList, texts);
+        ProgramFixture f;
+        QVERIFY(f.start(u"[Configuration]\nTemporisation=3\nLangue="_s + language, f.pairs(1)));
+        ProcessingController& controller = f.program().controller();
+        QPushButton* start = f.button("cmdMiroir");
+        auto* wait = f.find<QProgressBar>("ProgressBarAttente");
+        QCOMPARE(wait->maximum(), 2);
+        checkLocked(f, false);
+
+        QTest::mouseClick(start, Qt::LeftButton);
+        QVERIFY(!controller.ProcessingStopped() && f.find<QTimer>("Timer1")->isActive());
+        QCOMPARE(start->property("picture").toString(), u"stop"_s);
+        QCOMPARE(start->toolTip(), texts[0]);
+        QCOMPARE(f.action("mnuDemarrer")->text(), u'&' + texts[0]);
+        checkLocked(f, true);
+        QVERIFY(f.window().messageText().contains(texts[2]));
+        QCOMPARE(f.window().trayTip(), texts[3]);
+        // The countdown runs from the delay; the tick after "1 s" runs a pass.
+        QSignalSpy passes(&controller, &ProcessingController::passFinished);
+        using Shown = std::pair<QString, int>;
+        for (const auto& [text, value] :
+             {Shown{u"3 s"_s, 0}, {u"2 s"_s, 1}, {u"1 s"_s, 2}, {u"3 s"_s, 0}}) {
+            QCOMPARE(passes.size(), 0);
+            controller.Timer1_Timer();
+            QVERIFY(f.label("lblTempo")->text() == text && wait->value() == value);
+        }
         QCOMPARE(passes.size(), 1);
+
+        // The menu entry does what the button does.
+        f.action("mnuDemarrer")->trigger();
+        QVERIFY(controller.ProcessingStopped() && !f.find<QTimer>("Timer1")->isActive());
+        QCOMPARE(start->property("picture").toString(), u"start"_s);
+        QCOMPARE(start->toolTip(), texts[1]);
+        QCOMPARE(f.action("mnuDemarrer")->text(), u'&' + texts[1]);
+        checkLocked(f, false);
+        QVERIFY(f.label("lblTempo")->text().isEmpty());
+        QCOMPARE(f.window().trayTip(), u"Torvanelo 1.0b"_s);
     }
-    // The tick after "1 s" runs the next pass and starts again from the delay.
-    controller.Timer1_Timer();
-    QCOMPARE(passes.size(), 2);
-    QCOMPARE(tempo->text(), u"3 s"_s);
-    QCOMPARE(wait->value(), 0);
-}
 
-void MainWindowTest::stopKeepsQuitOffWhileTheServiceRuns() {
-    ProgramFixture fixture;
-    fixture.writePairs({pairOf(fixture.folder(u"in"_s), fixture.folder(u"out"_s))});
-    fixture.service.installed = true;
-    fixture.service.running = true;
-    fixture.service.startedAsService = true;
-    QVERIFY(fixture.start());
-    QVERIFY(!fixture.program().controller().ProcessingStopped());
-    fixture.action("mnuDemarrer")->trigger();
-    QVERIFY(fixture.program().controller().ProcessingStopped());
-    QVERIFY(!fixture.action("mnuQuitter")->isEnabled());
-    QVERIFY(fixture.action("mnuService")->isEnabled());
-    // The stop brings the hidden window back.
-    QVERIFY(fixture.window().isVisible());
-}
-
-void MainWindowTest::passRunsFromTheTimer() {
-    ProgramFixture fixture(ProgramFixture::Runner::Real);
-    fixture.writeParameters(u"[Configuration]\nTemporisation=1\n"_s);
-    const QString in = fixture.folder(u"in"_s);
-    const QString middle = fixture.folder(u"middle"_s);
-    const QString out = fixture.folder(u"out"_s);
-    fixture.writePairs({pairOf(in, middle), pairOf(middle, out, u"1"_s)});
-    QVERIFY(fixture.start());
-    QTest::mouseClick(fixture.button("cmdMiroir"), Qt::LeftButton);
-    QVERIFY(QDir(out).isEmpty());
-
-    // Dropped after the first pass: only a pass started by the timer takes it.
-    const QString name = u"Relevé été 2024.txt"_s;
-    QVERIFY(writeFile(in + u'/' + name, QByteArray("des données\n")));
-    const bool attributes = supportsUserAttributes(in);
-    const Attributes streams{{"user.com.apple.ResourceFork", std::string("\x00\x01rsrc", 6)},
-                             {"user.empty", std::string()}};
-    if (attributes)
-        QVERIFY(writeAttributes(in + u'/' + name, streams));
-    auto* timer = fixture.find<QTimer>("Timer1");
-    QVERIFY(timer->isActive());
-    timer->setInterval(1);
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out + u'/' + name), 120000);
-
-    QCOMPARE(readFile(out + u'/' + name).value_or(QByteArray()), QByteArray("des données\n"));
-    if (attributes)
-        QCOMPARE(readAttributes(out + u'/' + name).value_or(Attributes()), streams);
-    QVERIFY(QDir(in).isEmpty());
-    QVERIFY(QDir(middle).isEmpty());
-    // The summary of the last pass, whichever it was.
-    QVERIFY(fixture.window().messageText().contains(u"Uncompressed files: "_s));
-    QVERIFY(!fixture.program().controller().ProcessingStopped());
-}
-
-void MainWindowTest::endAfterTheFirstPass() {
-    ProgramFixture fixture;
-    fixture.writePairs({pairOf(fixture.folder(u"in"_s), fixture.folder(u"out"_s))});
-    QVERIFY(fixture.start());
-    fixture.action("mnuArretAutomatique")->trigger();
-    QVERIFY(fixture.exits.empty());
-    QTest::mouseClick(fixture.button("cmdMiroir"), Qt::LeftButton);
-    QCOMPARE(fixture.exits, std::vector<int>{0});
-    QVERIFY(fixture.window().trayIcon() == nullptr);
-    QVERIFY(!fixture.find<QTimer>("Timer1")->isActive());
-    QVERIFY(!fixture.window().isVisible());
-}
-
-void MainWindowTest::togglesAreWrittenAtOnce_data() {
-    QTest::addColumn<QString>("entry");
-    QTest::addColumn<QString>("key");
-    QTest::newRow("automatic start") << "mnuAutomatique"
-                                     << "Automatique";
-    QTest::newRow("end after first pass") << "mnuArretAutomatique"
-                                          << "ArretAutomatique";
-    QTest::newRow("archiver console") << "mnuVoirConsoleRAR"
-                                      << "VoirConsoleRar";
-}
-
-void MainWindowTest::togglesAreWrittenAtOnce() {
-    QFETCH(QString, entry);
-    QFETCH(QString, key);
-    ProgramFixture fixture;
-    fixture.writeParameters(u"; kept as written\n[Configuration]\nLangue=1\nInconnu=x\n"_s);
-    QVERIFY(fixture.start());
-    QAction* toggle = fixture.action(entry.toLatin1().constData());
-    QVERIFY(!toggle->isChecked());
-    const QString section = u"Configuration"_s;
-
-    toggle->trigger();
-    QVERIFY(toggle->isChecked());
-    QCOMPARE(fixture.storedValue(section, key), u"1"_s);
-    toggle->trigger();
-    QVERIFY(!toggle->isChecked());
-    QCOMPARE(fixture.storedValue(section, key), u"0"_s);
-    toggle->trigger();
-    QCOMPARE(fixture.storedValue(section, key), u"1"_s);
-
-    const Settings& settings = fixture.program().store().settings();
-    const bool inMemory = key == u"Automatique"        ? settings.AutoStart
-                          : key == u"ArretAutomatique" ? settings.StopAfterFirstPass
-                                                       : settings.ShowArchiverConsole;
-    QVERIFY(inMemory);
-    // The rest of the file is left as it was.
-    QCOMPARE(fixture.storedValue(section, u"Langue"_s), u"1"_s);
-    QCOMPARE(fixture.storedValue(section, u"Inconnu"_s), u"x"_s);
-    QVERIFY(readFile(fixture.path(u"Torvanelo.ini"_s))->startsWith("; kept as written"));
-}
-
-void MainWindowTest::languageSwitchRewritesCaptionsAndStoresTheKey() {
-    ProgramFixture fixture;
-    fixture.writePairs({pairOf(fixture.folder(u"in"_s), fixture.folder(u"out"_s))});
-    QVERIFY(fixture.start());
-    frmKelvadon& window = fixture.window();
-    const QString title = window.windowTitle();
-    QCOMPARE(fixture.menu("mnuFichier")->title(), u"&File"_s);
-    QCOMPARE(fixture.action("mnuTempo")->text(),
-             u"Set default &time between two compress/uncompress operations"_s);
-
-    window.sourceFileList()->addItem(u"Plan.doc"_s);
-    window.sourceFileCount()->setText(u"1 files/folders in /in"_s);
-    window.setMessageText(u"summary"_s);
-    fixture.action("mnuFrancais")->trigger();
-
-    QCOMPARE(fixture.storedValue(u"Configuration"_s, u"Langue"_s), u"1"_s);
-    QCOMPARE(fixture.program().store().settings().Language, qint16(1));
-    QVERIFY(fixture.action("mnuFrancais")->isChecked());
-    QVERIFY(!fixture.action("mnuAnglais")->isChecked());
-    const std::pair<const char*, QString> french[] = {
-        {"mnuFichier", u"&Fichier"_s},
-        {"mnuDemarrer", u"&Démarrer la compression/décompression"_s},
-        {"mnuRestaurer", u"&Restaurer la fenêtre principale"_s},
-        {"mnuQuitter", u"&Quitter"_s},
-        {"mnuAjouterSource", u"Ajouter un dossier source"_s},
-        {"mnuModifierSourceParcourir", u"Parcourir"_s},
-        {"mnuModifierCibleSaisir", u"Saisir"_s},
-        {"mnuSupprimerDossiers", u"Supprimer un couple de dossiers"_s},
-        {"mnuTempo", u"Régler la &temporisation par défaut entre les traitements"_s},
-        {"mnuPrefixe", u"Préfixe des fichiers compressés"_s},
-        {"mnuAfficherFichiers", u"&Afficher les fichiers des dossiers sélectionnés"_s},
-        {"mnuAutomatique", u"Démarrer automatiquement au lancement du &programme"_s},
-        {"mnuArretAutomatique", u"Arrêter le programme après le premier traitement"_s},
-        {"mnuService", u"Installer/supprimer Torvanelo Service [NT]"_s},
-        {"mnuFichierVoirLogs", u"&Voir les journaux d'archivage des traitements effectués"_s},
-        {"mnuPurgeLogs", u"&Effacer automatiquement les journaux"_s},
-        {"mnuLangue", u"&Langue"_s},
-        {"mnuAPropos", u"A &propos de..."_s},
-        {"mnuAbout", u"&?"_s},
-        {"mnuAnglais", u"&English"_s},
-        {"lblClic", u"Cliquer sur l'icône centrale pour modifier"_s},
-        {"lblLegende2", u"Décompression"_s},
-        {"lblDisable", u"Compression/décompression inactive"_s},
-        {"lblLegende4", u"F2: afficher les fichiers des dossiers sélectionnés"_s},
-        {"lblBulle1", u"1 - langue et configuration"_s},
-        {"lblDossiersCibles", u"Dossiers cibles"_s},
-        {"frameLegende", u"Réglages"_s},
-        {"FrameSourcesCibles", u"Sources et cibles"_s},
-        {"cmdSupprimer", u"Supprimer"_s},
-        {"cmdModifierDossierCible", u"Modifier"_s},
-    };
-    for (const auto& [name, text] : french) {
-        QObject* control = window.findChild<QObject*>(QString::fromLatin1(name));
-        QVERIFY2(control, name);
-        QString shown;
-        if (auto* item = qobject_cast<QAction*>(control))
-            shown = item->text();
-        else if (auto* menu = qobject_cast<QMenu*>(control))
-            shown = menu->title();
-        else if (auto* label = qobject_cast<QLabel*>(control))
-            shown = label->text();
-        else if (auto* frame = qobject_cast<QGroupBox*>(control))
-            shown = frame->title();
-        else if (auto* button = qobject_cast<QPushButton*>(control))
-            shown = button->text();
-        QCOMPARE(shown, text);
+    void passRunsFromTheTimer() {
+        ProgramFixture f(ProgramFixture::Runner::Real);
+        const QString in = f.folder(u"in"_s);
+        const QString out = f.folder(u"out"_s);
+        QVERIFY(f.start(u"[Configuration]\nTemporisation=1\n"_s, {pairOf(in, out)}));
+        QTest::mouseClick(f.button("cmdMiroir"), Qt::LeftButton);
+        // Dropped after the first pass: only a pass started by the timer takes it.
+        QVERIFY(writeFile(in + u"/Relevé été 2024.txt"_s, "des données\n"));
+        f.find<QTimer>("Timer1")->setInterval(1);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(out + u"/RA000001.rar"_s), 120000);
+        QVERIFY(QDir(in).isEmpty() && !f.program().controller().ProcessingStopped());
     }
-    QCOMPARE(fixture.button("cmdMiroir")->toolTip(), u"Démarre la compression/décompression"_s);
-    // Left alone: the title, the mode, the numbers; the file lists keep their
-    // items while the counts and the information line are emptied.
-    QCOMPARE(window.windowTitle(), title);
-    QCOMPARE(fixture.label("lblMode")->text(), u"Application"_s);
-    QCOMPARE(fixture.label("lblNbDossiers")->text(), u"1"_s);
-    QCOMPARE(window.sourceFileList()->count(), 1);
-    QVERIFY(window.sourceFileCount()->text().isEmpty());
-    QVERIFY(window.messageText().isEmpty());
 
-    fixture.action("mnuAnglais")->trigger();
-    QCOMPARE(fixture.storedValue(u"Configuration"_s, u"Langue"_s), u"0"_s);
-    QCOMPARE(fixture.menu("mnuFichier")->title(), u"&File"_s);
-    QCOMPARE(fixture.action("mnuModifierSourceParcourir")->text(), u"Browse"_s);
-    QCOMPARE(fixture.action("mnuService")->text(), u"Install/remove Torvanelo Service [NT]"_s);
-    QCOMPARE(fixture.label("lblLegende3")->text(), u"F1: check Logs"_s);
-    QVERIFY(fixture.action("mnuAnglais")->isChecked());
-    // The same language again keeps its check mark.
-    fixture.action("mnuAnglais")->trigger();
-    QVERIFY(fixture.action("mnuAnglais")->isChecked());
-    QCOMPARE(fixture.storedValue(u"Configuration"_s, u"Langue"_s), u"0"_s);
-}
-
-void MainWindowTest::closeRequestsAreIgnored() {
-    ProgramFixture fixture;
-    QVERIFY(fixture.start());
-    frmKelvadon& window = fixture.window();
-    QVERIFY(!window.close());
-    QVERIFY(window.isVisible());
-    QTest::keyClick(&window, Qt::Key_F4, Qt::AltModifier);
-    QVERIFY(window.isVisible());
-    QVERIFY(fixture.exits.empty());
-    QVERIFY(!(window.windowFlags() & Qt::WindowCloseButtonHint));
-    QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
-    QVERIFY(window.windowFlags() & Qt::WindowMinimizeButtonHint);
-    QCOMPARE(window.minimumSize(), window.maximumSize());
-}
-
-void MainWindowTest::quitAsksFirst() {
-    ProgramFixture fixture;
-    fixture.writeParameters(u"[Configuration]\nLangue=1\n"_s);
-    QVERIFY(fixture.start());
-    fixture.prompts.answers = {UserPrompts::Answer::No, UserPrompts::Answer::Yes};
-    fixture.action("mnuQuitter")->trigger();
-    QVERIFY(fixture.exits.empty());
-    QVERIFY(fixture.window().isVisible());
-    const auto& question = fixture.prompts.messages.back();
-    QCOMPARE(question.text, u"Quitter le programme"_s);
-    QCOMPARE(question.title, u"Torvanelo"_s);
-    QCOMPARE(question.icon, UserPrompts::Icon::Question);
-    QCOMPARE(question.buttons, UserPrompts::Buttons::YesNo);
-
-    fixture.action("mnuQuitter")->trigger();
-    QCOMPARE(fixture.exits, std::vector<int>{0});
-    QVERIFY(fixture.window().trayIcon() == nullptr);
-    // Nothing is written on the way out.
-    QCOMPARE(readFile(fixture.path(u"Torvanelo.ini"_s)).value_or(QByteArray()),
-             QByteArray("[Configuration]\nLangue=1\n"));
-}
-
-void MainWindowTest::minimizingHidesInTheTray() {
-    ProgramFixture fixture;
-    QVERIFY(fixture.start());
-    frmKelvadon& window = fixture.window();
-    QVERIFY(!fixture.action("mnuRestaurer")->isVisible());
-    QVERIFY(!fixture.action("mnuFichierVoirLogs")->isVisible());
-
-    window.setWindowState(Qt::WindowMinimized);
-    QTRY_VERIFY(!window.isVisible());
-    QVERIFY(fixture.action("mnuRestaurer")->isVisible());
-    QVERIFY(fixture.action("mnuFichierVoirLogs")->isVisible());
-
-    fixture.action("mnuRestaurer")->trigger();
-    QVERIFY(window.isVisible());
-    QVERIFY(!window.isMinimized());
-    QVERIFY(!fixture.action("mnuRestaurer")->isVisible());
-
-    window.toggleFromTray();
-    QTRY_VERIFY(!window.isVisible());
-    window.toggleFromTray();
-    QVERIFY(window.isVisible());
-    QVERIFY(!fixture.action("mnuFichierVoirLogs")->isVisible());
-}
-
-void MainWindowTest::backgroundClickAndSelectionHighlight() {
-    ProgramFixture fixture;
-    fixture.writePairs({pairOf(fixture.folder(u"a"_s), fixture.folder(u"b"_s)),
-                        pairOf(fixture.folder(u"c"_s), fixture.folder(u"d"_s))});
-    QVERIFY(fixture.start());
-    frmKelvadon& window = fixture.window();
-    window.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    FolderGrid* grid = window.grid();
-    // After a load: the last row is current, and nothing shows as chosen.
-    QCOMPARE(grid->currentRow(), 1);
-    QVERIFY(!grid->selectionHighlight());
-    QVERIFY(!grid->hasFocus());
-
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(grid, 0, 2));
-    QVERIFY(grid->selectionHighlight());
-    QCOMPARE(grid->currentRow(), 0);
-    grid->selectRows(0, 1);
-    QCOMPARE(grid->selectionEndRow(), 1);
-
-    window.sourceFileList()->addItem(u"x"_s);
-    QTest::mouseClick(fixture.find<QWidget>("centralWidget"), Qt::LeftButton, {}, QPoint(300, 450));
-    QVERIFY(!grid->selectionHighlight());
-    QCOMPARE(grid->currentRow(), 0);
-    QCOMPARE(grid->selectionEndRow(), 0);
-    QCOMPARE(window.sourceFileList()->count(), 0);
-    QTRY_VERIFY(fixture.button("cmdMiroir")->hasFocus());
-
-    // Focus alone turns it on again.
-    grid->setFocus(Qt::TabFocusReason);
-    QTRY_VERIFY(grid->selectionHighlight());
-    // A click on a frame is a background click too.
-    QTest::mouseClick(fixture.find<QWidget>("FrameSources"), Qt::LeftButton, {}, QPoint(2, 40));
-    QVERIFY(!grid->selectionHighlight());
-}
-
-void MainWindowTest::gridGesturesAskForTheirCommands() {
-    ProgramFixture fixture;
-    fixture.writePairs({pairOf(fixture.folder(u"a"_s), fixture.folder(u"b"_s)),
-                        pairOf(fixture.folder(u"c"_s), fixture.folder(u"d"_s))});
-    QVERIFY(fixture.start());
-    fixture.unplugWindowCommands();
-    frmKelvadon& window = fixture.window();
-    FolderGrid* grid = window.grid();
-    QSignalSpy edits(&window, &frmKelvadon::EditFolderRequested);
-    QSignalSpy removals(&window, &frmKelvadon::removePairsRequested);
-    QSignalSpy modes(&window, &frmKelvadon::setModeRequested);
-
-    // Delete needs a pair chosen by the user.
-    grid->setFocus(Qt::OtherFocusReason);
-    grid->setSelectionHighlight(false);
-    QTest::keyClick(grid, Qt::Key_Delete);
-    QCOMPARE(removals.size(), 0);
-
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(grid, 1, 1));
-    QCOMPARE(modes.size(), 1);
-    QCOMPARE(modes.front().front().toInt(), 1);
-    QTest::keyClick(grid, Qt::Key_Delete);
-    QCOMPARE(removals.size(), 1);
-
-    doubleClick(grid, 0, 0);
-    doubleClick(grid, 0, 2);
-    doubleClick(grid, 0, 1);
-    QCOMPARE(edits.size(), 2);
-    QCOMPARE(edits.at(0), (QList<QVariant>{1, 2}));
-    QCOMPARE(edits.at(1), (QList<QVariant>{2, 2}));
-
-    // While passes run, the grid's gestures change nothing.
-    QTest::mouseClick(fixture.button("cmdMiroir"), Qt::LeftButton);
-    QVERIFY(!fixture.program().controller().ProcessingStopped());
-    edits.clear();
-    removals.clear();
-    modes.clear();
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(grid, 0, 1));
-    QTest::keyClick(grid, Qt::Key_Delete);
-    doubleClick(grid, 0, 0);
-    QCOMPARE(edits.size(), 0);
-    QCOMPARE(removals.size(), 0);
-    QCOMPARE(modes.size(), 0);
-}
-
-void MainWindowTest::buttonsAndMenusAskForTheirCommands_data() {
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<int>("kind");
-    QTest::addColumn<int>("operation");
-    QTest::newRow("add button") << "cmdAjouterDossierSource" << 1 << 1;
-    QTest::newRow("add, browse") << "mnuAjouterSourceParcourir" << 1 << 1;
-    QTest::newRow("add, type") << "mnuAjouterSourceSaisir" << 3 << 1;
-    QTest::newRow("modify source button") << "cmdModifierDossierSource" << 1 << 2;
-    QTest::newRow("modify source, browse") << "mnuModifierSourceParcourir" << 1 << 2;
-    QTest::newRow("modify source, type") << "mnuModifierSourceSaisir" << 3 << 2;
-    QTest::newRow("modify target button") << "cmdModifierDossierCible" << 2 << 2;
-    QTest::newRow("modify target, browse") << "mnuModifierCibleParcourir" << 2 << 2;
-    QTest::newRow("modify target, type") << "mnuModifierCibleSaisir" << 4 << 2;
-    QTest::newRow("remove button") << "cmdSupprimer" << 0 << 0;
-    QTest::newRow("remove entry") << "mnuSupprimerDossiers" << 0 << 0;
-}
-
-void MainWindowTest::buttonsAndMenusAskForTheirCommands() {
-    QFETCH(QString, control);
-    QFETCH(int, kind);
-    QFETCH(int, operation);
-    ProgramFixture fixture;
-    QVERIFY(fixture.start());
-    fixture.unplugWindowCommands();
-    frmKelvadon& window = fixture.window();
-    QSignalSpy edits(&window, &frmKelvadon::EditFolderRequested);
-    QSignalSpy removals(&window, &frmKelvadon::removePairsRequested);
-    if (auto* button = window.findChild<QPushButton*>(control))
-        QTest::mouseClick(button, Qt::LeftButton);
-    else
-        window.findChild<QAction*>(control)->trigger();
-    if (kind == 0) {
-        QCOMPARE(removals.size(), 1);
-        QCOMPARE(edits.size(), 0);
-    } else {
-        QCOMPARE(edits.size(), 1);
-        QCOMPARE(edits.front(), (QList<QVariant>{kind, operation}));
-        QCOMPARE(removals.size(), 0);
+    void togglesAreWrittenAtOnce_data() {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("automatic start") << u"mnuAutomatique"_s << u"Automatique"_s;
+        QTest::newRow("end after first pass") << u"mnuArretAutomatique"_s << u"ArretAutomatique"_s;
+        QTest::newRow("archiver console") << u"mnuVoirConsoleRAR"_s << u"VoirConsoleRar"_s;
     }
-}
-
-void MainWindowTest::refreshAfterAPassNeedsTheHighlight() {
-    ProgramFixture fixture;
-    fixture.writeParameters(u"[Configuration]\nAfficherFichiers=1\n"_s);
-    fixture.writePairs({pairOf(fixture.folder(u"a"_s), fixture.folder(u"b"_s)),
-                        pairOf(fixture.folder(u"c"_s), fixture.folder(u"d"_s))});
-    QVERIFY(fixture.start());
-    fixture.unplugWindowCommands();
-    frmKelvadon& window = fixture.window();
-    QSignalSpy refreshes(&window, &frmKelvadon::refreshFolderFilesRequested);
-    QSignalSpy listings(&window, &frmKelvadon::showPairFilesRequested);
-    QTest::mouseClick(fixture.button("cmdMiroir"), Qt::LeftButton);
-    QCOMPARE(refreshes.size(), 0);
-    fixture.action("mnuDemarrer")->trigger();
-
-    QTest::mouseClick(window.grid()->viewport(), Qt::LeftButton, {},
-                      cellCentre(window.grid(), 0, 0));
-    QVERIFY(!listings.isEmpty());
-    QCOMPARE(listings.back().front().toInt(), 0);
-    QTest::mouseClick(fixture.button("cmdMiroir"), Qt::LeftButton);
-    QCOMPARE(refreshes.size(), 1);
-    QCOMPARE(refreshes.front(), (QList<QVariant>{0, false}));
-}
-
-void MainWindowTest::legendPressShowsItsTextInBold() {
-    ProgramFixture fixture;
-    fixture.writePairs({pairOf(fixture.folder(u"a"_s), fixture.folder(u"b"_s))});
-    QVERIFY(fixture.start());
-    for (const auto& [picture, legend] : {std::pair{"PictureSetGris", "lblLegende1"},
-                                          std::pair{"PictureSetGrisMod", "lblLegende2"}}) {
-        QLabel* text = fixture.label(legend);
-        QVERIFY(!text->font().bold());
-        QTest::mousePress(fixture.label(picture), Qt::LeftButton);
-        QVERIFY(text->font().bold());
-        QTest::mouseRelease(fixture.label(picture), Qt::LeftButton);
-        QVERIFY(!text->font().bold());
+    void togglesAreWrittenAtOnce() {
+        QFETCH(QString, entry);
+        QFETCH(QString, key);
+        ProgramFixture f;
+        QVERIFY(f.start());
+        const Settings& s = f.program().store().settings();
+        const bool& setting = key == u"Automatique"        ? s.AutoStart
+                              : key == u"ArretAutomatique" ? s.StopAfterFirstPass
+                                                           : s.ShowArchiverConsole;
+        for (const bool on : {true, false, true}) {
+            f.command(entry);
+            QCOMPARE(f.window().findChild<QAction*>(entry)->isChecked(), on);
+            QCOMPARE(f.stored(key), on ? u"1"_s : u"0"_s);
+            QCOMPARE(setting, on);
+        }
     }
-}
 
-void MainWindowTest::warningsGoToTheSplash() {
-    ProgramFixture fixture;
-    QVERIFY(fixture.start());
-    frmKelvadon& window = fixture.window();
-    window.showWarning(u"14:02:11 - Unknown source folder"_s);
-    frmSplash& splash = window.splash();
-    QVERIFY(splash.isVisible());
-    QCOMPARE(splash.message(), u"14:02:11 - Unknown source folder"_s);
-    // Keys do nothing unless the program is to end after its first pass.
-    QTest::keyClick(&splash, Qt::Key_Escape);
-    QVERIFY(splash.isVisible());
-    QTest::mouseClick(&splash, Qt::LeftButton);
-    QVERIFY(!splash.isVisible());
-    window.beep();
-    QCOMPARE(fixture.prompts.beeps, 1);
-}
+    void languageSwitchRewritesCaptionsAndStoresTheKey() {
+        ProgramFixture f;
+        QVERIFY(f.start(QString(), f.pairs(1)));
+        frmKelvadon& window = f.window();
+        const QString title = window.windowTitle();
+        window.sourceFileList()->addItem(u"Plan.doc"_s);
+        window.sourceFileCount()->setText(u"1 files/folders in /in"_s);
+        window.setMessageText(u"summary"_s);
+        f.action("mnuFrancais")->trigger();
+        QVERIFY(f.stored(u"Langue"_s) == u"1" && !f.action("mnuAnglais")->isChecked());
+        QCOMPARE(f.program().store().settings().Language, qint16(1));
+        // A control of each kind.
+        QCOMPARE((QStringList{f.find<QMenu>("mnuFichier")->title(), f.action("mnuTempo")->text(),
+                              f.label("lblLegende4")->text(),
+                              f.find<QGroupBox>("FrameSourcesCibles")->title(),
+                              f.button("cmdSupprimer")->text(), f.button("cmdMiroir")->toolTip()}),
+                 (QStringList{u"&Fichier"_s,
+                              u"Régler la &temporisation par défaut entre les traitements"_s,
+                              u"F2: afficher les fichiers des dossiers sélectionnés"_s,
+                              u"Sources et cibles"_s, u"Supprimer"_s,
+                              u"Démarre la compression/décompression"_s}));
+        // Left alone: the title, the mode, the numbers and the listed files;
+        // the counts and the information line are emptied.
+        QCOMPARE(window.windowTitle(), title);
+        QCOMPARE(f.label("lblMode")->text() + f.label("lblNbDossiers")->text(), u"Application1"_s);
+        QCOMPARE(window.sourceFileList()->count(), 1);
+        QVERIFY(window.sourceFileCount()->text().isEmpty() && window.messageText().isEmpty());
+        f.action("mnuAnglais")->trigger();
+        f.action("mnuAnglais")->trigger(); // the same language keeps its mark
+        QVERIFY(f.stored(u"Langue"_s) == u"0" && f.action("mnuAnglais")->isChecked());
+        QCOMPARE(f.action("mnuService")->text(), u"Install/remove Torvanelo Service [NT]"_s);
+    }
 
-void MainWindowTest::archiverConsoleShowsTheOutputLive() {
-    ProgramFixture fixture(ProgramFixture::Runner::Real);
-    QVERIFY(fixture.start());
-    ArchiverConsole& console = fixture.program().console();
-    const int before = console.runs();
-    QVERIFY(fixture.realRunner.RunAndWait(u"rar -?"_s, RunOptions{true, QString()}));
-    QCOMPARE(console.runs(), before + 1);
-    QVERIFY(!console.text().trimmed().isEmpty());
-    QVERIFY(!console.isVisible());
-    QCOMPARE(console.windowTitle(), u"rar -?"_s);
-    // Hidden runs never reach the console.
-    QVERIFY(fixture.realRunner.RunAndWait(u"rar -?"_s, RunOptions{}));
-    QCOMPARE(console.runs(), before + 1);
-}
+    void pairIntervalText_data() {
+        QTest::addColumn<QString>("count");
+        QTest::addColumn<int>("delay");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("0 counts as 1") << u"0"_s << 59 << u"59 s"_s;
+        QTest::newRow("half to even") << u"2.5"_s << 1800 << u"1 h 0 min 0 s"_s;
+        QTest::newRow("largest") << u"64000"_s << 32767 << u"582524 h 26 min 40 s"_s;
+        QTest::newRow("edited beyond any width") << u"1e30"_s << 10 << u"5965232 h 21 min 10 s"_s;
+    }
+    void pairIntervalText() {
+        QFETCH(QString, count);
+        QFETCH(int, delay);
+        QTEST(IntervalText(PairIntervalSeconds(count, delay)), "text");
+    }
+
+    void pointerDescribesThePairUnderIt_data() {
+        QTest::addColumn<QString>("parameters");
+        QTest::addColumn<QStringList>("pair"); // mode, enabled, interval; target there
+        QTest::addColumn<QString>("lines");
+        QTest::newRow("7 intervals of 600 s")
+            << u"Langue=0\nTemporisation=600"_s << QStringList{u"0"_s, u"1"_s, u"7"_s, u"there"_s}
+            << u"\nT = 1 h 10 min 0 s; compress files"_s;
+        QTest::newRow("disabled, French")
+            << u"Langue=1\nTemporisation=30"_s << QStringList{u"1"_s, u"0"_s, u"3"_s, u"there"_s}
+            << u" [Compression/décompression inactive]\nT = 1 min 30 s; décompresser les fichiers"_s;
+        QTest::newRow("French, missing target")
+            << u"Langue=1\nTemporisation=10"_s << QStringList{u"0"_s, u"1"_s, u"1"_s, u"gone"_s}
+            << u"\nT = 10 s; compresser les fichiers"_s;
+        // The pass skips any value but "1" and uncompresses any mode but "0".
+        QTest::newRow("odd values as the pass reads them")
+            << u"Langue=0\nTemporisation=10"_s << QStringList{u"2"_s, u"yes"_s, u"1"_s, u"there"_s}
+            << u" [Compress/uncompress disabled]\nT = 10 s; uncompress files"_s;
+    }
+    void pointerDescribesThePairUnderIt() {
+        QFETCH(QString, parameters);
+        QFETCH(QStringList, pair);
+        QFETCH(QString, lines);
+        ProgramFixture f;
+        const QString source = f.folder(u"source"_s);
+        const QString target = pair[3] == u"there" ? f.folder(u"target"_s) : f.path(u"gone"_s);
+        QVERIFY(f.start(u"[Configuration]\n"_s + parameters,
+                        {f.pairs(1)[0], pairOf(source, target, pair[0], pair[1], pair[2])}));
+        frmKelvadon& window = f.window();
+        hover(window.grid()->viewport(), cellCentre(window.grid(), 1, 0));
+        QCOMPARE(window.messageText(),
+                 source + u" -> "_s + (pair[3] == u"there" ? u""_s : u"??? "_s) + target + lines);
+        QCOMPARE(window.describedRow(), 1);
+        const QColor expected =
+            pair[1] == u"1" ? window.palette().color(QPalette::ButtonText) : QColor(128, 128, 128);
+        QCOMPARE(f.label("lblMessage")->palette().color(QPalette::WindowText), expected);
+    }
+
+    void pointerAwayFromTheRowsClearsUnlessPassesRun() {
+        ProgramFixture f;
+        QVERIFY(f.start(QString(), {pairOf(f.folder(u"a"_s), f.path(u"gone"_s), u"0"_s, u"0"_s)}));
+        frmKelvadon& window = f.window();
+        QWidget* cells = window.grid()->viewport();
+        const QPoint onRow = cellCentre(window.grid(), 0, 2);
+        hover(cells, onRow);
+        QVERIFY(!window.messageText().isEmpty());
+        hover(cells, QPoint(onRow.x(), cells->height() - 2));
+        QVERIFY(window.messageText().isEmpty() && window.describedRow() == -1);
+        // The grey of a disabled pair does not stay behind.
+        QCOMPARE(f.label("lblMessage")->palette().color(QPalette::WindowText),
+                 window.palette().color(QPalette::ButtonText));
+        // While passes run, the pass summary stays.
+        QTest::mouseClick(f.button("cmdMiroir"), Qt::LeftButton);
+        const QString summary = window.messageText();
+        QVERIFY(summary.contains(u"1 invalid target folder"_s));
+        hover(cells, onRow);
+        hover(f.label("lblDossiersSources"), QPoint(5, 5));
+        QCOMPARE(window.messageText(), summary);
+    }
+
+    void headlessPromptsNeverWait() {
+        QVERIFY(QtUserPrompts::headless());
+        QtUserPrompts prompts;
+        QStringList reported;
+        prompts.setReportSink([&reported](const QString& text) { reported << text; });
+        QCOMPARE(prompts.message(nullptr, UserPrompts::Icon::Question, UserPrompts::Buttons::YesNo,
+                                 u"Torvanelo"_s, u"Service installed\nsee it\n\nRemove it ?"_s),
+                 UserPrompts::Answer::No);
+        QCOMPARE(reported, QStringList{u"Torvanelo: Service installed see it Remove it ?"_s});
+        QVERIFY(!prompts.browseFolder(nullptr, u"ADD"_s, QString()));
+        QVERIFY(!prompts.enterText(nullptr, u"Torvanelo"_s, u"prompt"_s, u"x"_s));
+    }
+
+    void screenshotsOfTheMainWindow() {
+        ProgramFixture empty;
+        QVERIFY(empty.start());
+        QVERIFY(QTest::qWaitForWindowExposed(&empty.window()));
+        saveScreenshot(&empty.window(), u"main-empty-en.png"_s);
+
+        // In French: a disabled pair, one uncompressing onto a Macintosh
+        // volume, one with a missing target.
+        ProgramFixture f;
+        const QString mac = f.folder(u"Volumes/Graphisme"_s);
+        f.folder(u"Volumes/Graphisme/Network Trash Folder"_s);
+        QVERIFY(f.start(
+            u"[Configuration]\nLangue=1\nTemporisation=600\n"_s,
+            {pairOf(f.folder(u"Depot/Entree"_s), f.folder(u"Depot/Archives"_s), u"0"_s, u"0"_s),
+             pairOf(f.folder(u"Depot/Archives"_s), f.folder(u"Volumes/Graphisme/Mq"_s), u"1"_s,
+                    u"1"_s, u"7"_s),
+             pairOf(f.folder(u"Volumes/Graphisme/Sortie"_s), f.path(u"Absent"_s))}));
+        QVERIFY(QTest::qWaitForWindowExposed(&f.window()));
+        FolderGrid* grid = f.window().grid();
+        QCOMPARE(grid->model()->index(1, 2).data().toString(), u"      "_s + mac + u"/Mq"_s);
+        QCOMPARE(grid->model()->index(2, 2).data().toString(), u"??? "_s + f.path(u"Absent"_s));
+        // The disabled pair's texts are grey (darkest pixel about 128), the
+        // others' black.
+        const QImage image = grid->viewport()->grab().toImage();
+        auto darkest = [&](int row, int column) {
+            const QRect cell = grid->visualRect(grid->model()->index(row, column));
+            int value = 255;
+            for (int y = cell.top(); y <= cell.bottom(); ++y)
+                for (int x = cell.left() + 20; x <= cell.right(); ++x)
+                    value = std::min(value, qGray(image.pixel(x, y)));
+            return value;
+        };
+        for (int column : {0, 2}) {
+            QVERIFY(darkest(0, column) >= 110 && darkest(0, column) <= 140);
+            QVERIFY(darkest(1, column) < 80 && darkest(2, column) < 80);
+        }
+        saveScreenshot(&f.window(), u"main-pairs-fr.png"_s);
+    }
+};
 
 TORVANELO_TEST(MainWindowTest);
 #include "MainWindowTest.moc"

@@ -1,41 +1,29 @@
 #include "ProgramFixture.h"
 
 #include "ArchiverConsole.h"
+#include "FolderGrid.h"
 #include "FolderPairList.h"
 #include "ParametersFile.h"
-#include "SettingsStore.h"
 #include "TestFiles.h"
-#include "frmKelvadon.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QLabel>
-#include <QMenu>
-#include <QPushButton>
 #include <QTest>
 
 namespace torvanelo::test {
 
-namespace {
-
-// The runner finds rar in the program folder, beside the executable, then on
-// PATH; the test programs live apart from rar, so PATH leads to it.
-void putBuildFolderOnPath() {
-    static const bool done = [] {
-        const QByteArray path = qgetenv("PATH");
-        qputenv("PATH",
-                QFile::encodeName(buildDir()) + (path.isEmpty() ? QByteArray() : ":" + path));
-        return true;
-    }();
-    Q_UNUSED(done);
-}
-
-} // namespace
+using namespace Qt::Literals::StringLiterals;
 
 ProgramFixture::ProgramFixture(Runner runner)
     : m_runner(runner) {
-    putBuildFolderOnPath();
+    // The runner finds rar in the program folder, beside the executable,
+    // then on PATH; the test programs live apart from rar.
+    static const bool onPath = [] {
+        const QByteArray path = qgetenv("PATH");
+        return qputenv("PATH", QFile::encodeName(buildDir())
+                                   + (path.isEmpty() ? QByteArray() : ":" + path));
+    }();
+    Q_UNUSED(onPath);
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
@@ -48,31 +36,57 @@ QString ProgramFixture::folder(const QString& name) const {
     return path(name);
 }
 
+std::vector<FolderPair> ProgramFixture::pairs(int count) const {
+    std::vector<FolderPair> list;
+    for (int n = 1; n <= count; ++n) {
+        const QString number = QString::number(n);
+        list.push_back(pairOf(folder(u"in"_s + number), folder(u"out"_s + number),
+                              n % 2 ? u"0"_s : u"1"_s, n % 3 ? u"1"_s : u"0"_s,
+                              QString::number(n * 10)));
+    }
+    return list;
+}
+
+bool ProgramFixture::start(const QString& parameters, const std::vector<FolderPair>& pairs) {
+    if (!parameters.isNull())
+        writeParameters(parameters);
+    if (!pairs.empty())
+        writePairs(pairs);
+    return build().start();
+}
+
 void ProgramFixture::writeParameters(const QString& text) {
-    QVERIFY(writeFile(path(QStringLiteral("Torvanelo.ini")), text.toUtf8()));
+    QVERIFY(writeFile(path(u"Torvanelo.ini"_s), text.toUtf8()));
 }
 
 void ProgramFixture::writePairs(const std::vector<FolderPair>& pairs) {
-    ParametersFile parameters(path(QStringLiteral("Torvanelo.ini")));
-    QVERIFY(SaveFolderPairs(parameters, path(QStringLiteral("Torvanelo.w")), pairs));
+    ParametersFile parameters(path(u"Torvanelo.ini"_s));
+    QVERIFY(SaveFolderPairs(parameters, path(u"Torvanelo.w"_s), pairs));
 }
 
 QString ProgramFixture::storedValue(const QString& section, const QString& key) const {
-    return ParametersFile(path(QStringLiteral("Torvanelo.ini"))).ReadProfileValue(section, key);
+    return ParametersFile(path(u"Torvanelo.ini"_s)).ReadProfileValue(section, key);
 }
 
-ProcessRunner& ProgramFixture::runner() {
-    if (m_runner == Runner::Real)
-        return realRunner;
-    return recordingRunner;
+QByteArray ProgramFixture::snapshot() const {
+    const QByteArray missing("<missing>");
+    return readFile(path(u"Torvanelo.ini"_s)).value_or(missing) + "\n--\n"
+           + readFile(path(u"Torvanelo.w"_s)).value_or(missing);
+}
+
+std::vector<FolderPair> ProgramFixture::pairsOnDisk() const {
+    return LoadFolderPairs(ParametersFile(path(u"Torvanelo.ini"_s)), path(u"Torvanelo.w"_s)).pairs;
 }
 
 MainProgram& ProgramFixture::build() {
     if (!m_program) {
         m_program = std::make_unique<MainProgram>(
-            home(), ProgramServices{files, runner(), clock, service, prompts, machine,
-                                    acquireSingleInstance,
-                                    [this](int status) { exits.push_back(status); }});
+            home(),
+            ProgramServices{files,
+                            m_runner == Runner::Real ? static_cast<ProcessRunner&>(realRunner)
+                                                     : recordingRunner,
+                            clock, service, prompts, machine, acquireSingleInstance,
+                            [this](int status) { exits.push_back(status); }});
         realRunner.setWaitHook(
             [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
         realRunner.setConsoleSink(&m_program->console());
@@ -80,49 +94,58 @@ MainProgram& ProgramFixture::build() {
     return *m_program;
 }
 
-bool ProgramFixture::start() {
-    return build().start();
-}
-
-void ProgramFixture::unplugWindowCommands() {
-    frmKelvadon* w = &window();
-    QObject::disconnect(w, &frmKelvadon::EditFolderRequested, nullptr, nullptr);
-    QObject::disconnect(w, &frmKelvadon::removePairsRequested, nullptr, nullptr);
-    QObject::disconnect(w, &frmKelvadon::setModeRequested, nullptr, nullptr);
-    QObject::disconnect(w, &frmKelvadon::showPairFilesRequested, nullptr, nullptr);
-    QObject::disconnect(w, &frmKelvadon::refreshFolderFilesRequested, nullptr, nullptr);
-    QObject::disconnect(w, &frmKelvadon::toggleFolderFilesRequested, nullptr, nullptr);
-    QObject::disconnect(w, &frmKelvadon::delayDialogRequested, nullptr, nullptr);
-    QObject::disconnect(w, &frmKelvadon::performanceDialogRequested, nullptr, nullptr);
-    QObject::disconnect(w, &frmKelvadon::prefixDialogRequested, nullptr, nullptr);
-    QObject::disconnect(w, &frmKelvadon::warningDialogRequested, nullptr, nullptr);
-    QObject::disconnect(w, &frmKelvadon::logFolderDialogRequested, nullptr, nullptr);
-    QObject::disconnect(w, &frmKelvadon::logViewerRequested, nullptr, nullptr);
-    QObject::disconnect(w, &frmKelvadon::purgeDialogRequested, nullptr, nullptr);
-    QObject::disconnect(w, &frmKelvadon::helpRequested, nullptr, nullptr);
-    QObject::disconnect(w, &frmKelvadon::aboutRequested, nullptr, nullptr);
-    QObject::disconnect(w, &frmKelvadon::serviceDialogRequested, nullptr, nullptr);
-}
-
-QAction* ProgramFixture::action(const char* name) {
-    return find<QAction>(name);
-}
-
-QMenu* ProgramFixture::menu(const char* name) {
-    return find<QMenu>(name);
-}
-
-QLabel* ProgramFixture::label(const char* name) {
-    return find<QLabel>(name);
-}
-
-QPushButton* ProgramFixture::button(const char* name) {
-    return find<QPushButton>(name);
+void ProgramFixture::command(const QString& name) {
+    if (auto* button = window().findChild<QPushButton*>(name))
+        QTest::mouseClick(button, Qt::LeftButton);
+    else
+        window().findChild<QAction*>(name)->trigger();
 }
 
 FolderPair pairOf(const QString& source, const QString& target, const QString& mode,
                   const QString& enabled, const QString& interval) {
     return FolderPair{source, target, interval, interval, mode, enabled};
+}
+
+QString said(const ScriptedUserPrompts::Message& message) {
+    static const char* const icons[] = {"information", "question", "warning", "error"};
+    return u'[' + QLatin1StringView(icons[int(message.icon)])
+           + (message.buttons == UserPrompts::Buttons::YesNo ? u" yes/no"_s : QString()) + u"] "_s
+           + message.title + u": "_s + message.text;
+}
+
+RecordedDocuments::RecordedDocuments()
+    : m_override([this](const QUrl& url) {
+        urls.push_back(url);
+        return true;
+    }) {}
+
+QStringList RecordedDocuments::paths() const {
+    QStringList opened;
+    for (const QUrl& url : urls)
+        opened << url.toLocalFile();
+    return opened;
+}
+
+QPoint cellCentre(FolderGrid* grid, int row, int column) {
+    return grid->visualRect(grid->model()->index(row, column)).center();
+}
+
+void clickCell(FolderGrid* grid, int row, int column) {
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(grid, row, column));
+}
+
+void hover(QWidget* widget, const QPoint& position) {
+    QMouseEvent move(QEvent::MouseMove, position, widget->mapToGlobal(position), Qt::NoButton,
+                     Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &move);
+}
+
+void saveScreenshot(QWidget* widget, const QString& name) {
+    const QString folder = buildDir() + u"/screenshots"_s;
+    QVERIFY(QDir().mkpath(folder));
+    const QPixmap shot = widget->grab();
+    QVERIFY(!shot.isNull());
+    QVERIFY2(shot.save(folder + u'/' + name), qPrintable(name));
 }
 
 } // namespace torvanelo::test

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 
@@ -50,10 +51,7 @@ private:
 // controls (optRar, optTempo) the one with this index.
 template <typename T>
 T* control(QWidget* dialog, const char* name) {
-    T* found = dialog->findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qWarning("no control %s", name);
-    return found;
+    return dialog->findChild<T*>(QString::fromLatin1(name));
 }
 
 template <typename T>
@@ -62,12 +60,18 @@ T* indexed(QWidget* dialog, const char* name, int index) {
         if (candidate->property("index").toInt() == index)
             return candidate;
     }
-    qWarning("no control %s(%d)", name, index);
     return nullptr;
 }
 
 inline void click(QWidget* dialog, const char* button) {
     QTest::mouseClick(control<QAbstractButton>(dialog, button), Qt::LeftButton);
+}
+
+// Replaces the text of a box as the user does: select all, type.
+inline void typeInto(QLineEdit* box, const QString& text) {
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Delete);
+    QTest::keyClicks(box, text);
 }
 
 } // namespace torvanelo::test

@@ -1,0 +1,481 @@
+#include "DialogTestSupport.h"
+#include "FolderContents.h"
+#include "FolderGrid.h"
+#include "FormatSize.h"
+#include "HelpDocument.h"
+#include "JournalWindows.h"
+#include "NameCodec.h"
+#include "ProgramFixture.h"
+#include "ScratchFolder.h"
+#include "ScratchMount.h"
+#include "SettingsStore.h"
+#include "TestFiles.h"
+#include "TestRegistry.h"
+#include "frmPathLogs.h"
+#include "frmPurgeLogs.h"
+#include "frmVoirLogs.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QListWidget>
+#include <QMenu>
+#include <QTest>
+
+using namespace torvanelo;
+using namespace torvanelo::test;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QString journalName(const QDate& date) {
+    return u"Log Torvanelo "_s + date.toString(u"yyyy-MM-dd") + u".htm"_s;
+}
+
+// `count` journals for the days before the fixture's today, oldest first.
+std::vector<QDate> writeJournals(ProgramFixture& f, const QString& folder, int count) {
+    std::vector<QDate> dates;
+    for (int day = count; day >= 1; --day) {
+        dates.push_back(f.clock.now().date().addDays(-day));
+        if (!writeFile(folder + u'/' + journalName(dates.back()), "<html>\r\n"))
+            return {};
+    }
+    return dates;
+}
+
+QStringList journalsIn(const QString& folder) {
+    return QDir(folder).entryList({u"Log Torvanelo*.htm"_s}, QDir::Files, QDir::Name);
+}
+
+// The parameters of a program that journals into `journals`, with more
+// lines for its Configuration section.
+QString journalling(const QString& journals, const QString& configuration = QString()) {
+    QDir().mkpath(journals);
+    return u"[Configuration]\nTemporisation=600\n"_s + configuration
+           + u"[Logs]\nLogs=1\nPathLogs="_s + journals + u'\n';
+}
+
+frmVoirLogs* openViewer(ProgramFixture& f) {
+    f.action("mnuVoirLogs")->trigger();
+    auto* journals = f.window().findChild<JournalWindows*>();
+    return journals ? journals->viewer() : nullptr;
+}
+
+QStringList itemTexts(const QListWidget* list) {
+    QStringList texts;
+    for (int row = 0; row < list->count(); ++row)
+        texts << list->item(row)->text();
+    return texts;
+}
+
+QString tooltipOf(const QListWidget* list, const QString& text) {
+    const auto found = list->findItems(text, Qt::MatchExactly);
+    return found.size() == 1 ? found[0]->toolTip() : u"<not listed>"_s;
+}
+
+const QColor Purple(0x80, 0x00, 0x80);
+
+} // namespace
+
+// The folder contents, the journal viewer and the journal dialogs with real
+// files, help and the About box, and screenshots for the eye.
+class JournalUiTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        // Sizes in the tooltips follow the user's regional settings.
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+
+    void formatSize_data() {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<QString>("text");
+        const std::pair<qint64, const char*> rows[] = {
+            {0, "0 bytes"},
+            {1023, "1,023 bytes"},
+            {1024, "1.00KB (1,024 bytes)"},
+            {1536, "1.50KB (1,536 bytes)"},
+            {10240, "10.0KB (10,240 bytes)"},
+            {102400, "100KB (102,400 bytes)"},
+            {1048575, "1024KB (1,048,575 bytes)"},
+            {1048576, "1.00MB (1,048,576 bytes)"},
+            {1073741824, "1.00GB (1,073,741,824 bytes)"},
+            // The unit follows the whole kilobytes, not the rounded value.
+            {10239, "10.00KB (10,239 bytes)"},
+            {10240000, "9.8MB (10,240,000 bytes)"},
+            // Beyond 2 GiB the full size, never its low 32 bits.
+            {3221225472, "3.00GB (3,221,225,472 bytes)"},
+            {5497558138880, "5120.00GB (5,497,558,138,880 bytes)"},
+            {-5, "-5 bytes"}};
+        for (const auto& [bytes, text] : rows)
+            QTest::addRow("%lld", bytes) << bytes << QString::fromUtf8(text);
+    }
+    void formatSize() {
+        QFETCH(qint64, bytes);
+        QTEST(FormatSize(bytes, QLocale(QLocale::English, QLocale::UnitedStates)), "text");
+        const QLocale german(QLocale::German, QLocale::Germany);
+        QCOMPARE(FormatSize(1048575, german), u"1024KB (1.048.575 bytes)"_s);
+    }
+
+    void listsFilesAndFoldersWithCounts_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("countWord");
+        QTest::addColumn<QString>("folderWord");
+        QTest::newRow("English") << u"0"_s << u" files/folders in "_s << u"folder "_s;
+        QTest::newRow("French") << u"1"_s << u" fichiers/dossiers dans "_s << u"dossier "_s;
+    }
+    void listsFilesAndFoldersWithCounts() {
+        QFETCH(QString, language);
+        QFETCH(QString, countWord);
+        ProgramFixture f;
+        const QString in = f.folder(u"in"_s);
+        // Markup in a folder name stays text in the count.
+        const QString out = f.folder(u"<i>out</i>"_s);
+        const QString odd = decodeFileName("caf\xe9.txt");
+        QVERIFY(QDir(in).mkdir(u"Plans"_s) && writeFile(in + u"/b.txt"_s, "abc"));
+        QVERIFY(writeFile(in + u"/A.doc"_s, QByteArray(1536, 'x')));
+        QVERIFY(writeFile(in + u'/' + odd, QByteArray(2048, 'y')));
+        QVERIFY(writeFile(in + u"/.profile"_s, "") && writeFile(out + u"/RA000001.rar"_s, ""));
+        // A hidden leftover of the program is listed like any other file.
+        QVERIFY(f.files.setHidden(in + u"/b.txt"_s, true));
+        QVERIFY(f.start(u"[Configuration]\nAfficherFichiers=1\nLangue="_s + language,
+                        {pairOf(in, out)}));
+        clickCell(f.window().grid(), 0, 0);
+        const QListWidget* sources = f.window().sourceFileList();
+        // Sorted by the list itself, whatever the file system's order.
+        for (int row = 1; row < sources->count(); ++row)
+            QVERIFY(!(*sources->item(row) < *sources->item(row - 1)));
+        const QStringList listed = itemTexts(sources);
+        QCOMPARE(QSet<QString>(listed.begin(), listed.end()),
+                 (QSet<QString>{u".profile"_s, u"A.doc"_s, u"[Plans]"_s, u"b.txt"_s, odd}));
+        QCOMPARE(f.window().sourceFileCount()->text(), u"5"_s + countWord + in);
+        QCOMPARE(itemTexts(f.window().targetFileList()), QStringList{u"RA000001.rar"_s});
+        QCOMPARE(f.window().targetFileCount()->text(), u"1"_s + countWord + out);
+        QCOMPARE(f.window().targetFileCount()->textFormat(), Qt::PlainText);
+        QFETCH(QString, folderWord);
+        QCOMPARE(tooltipOf(sources, u"[Plans]"_s), folderWord + u"[Plans]"_s);
+        QCOMPARE(tooltipOf(sources, u"A.doc"_s), u"A.doc   1.50KB (1,536 bytes)"_s);
+        QCOMPARE(tooltipOf(sources, odd), odd + u"   2.00KB (2,048 bytes)"_s);
+        QCOMPARE(tooltipOf(sources, u".profile"_s), u".profile   0 bytes"_s);
+    }
+
+    void sizesAboveTwoGigabytesStayWhole() {
+        ProgramFixture f;
+        // A sparse file: the size is real, the disk is not filled. All ones
+        // in its low 32 bits, it is still a file with its size.
+        QFile file(f.folder(u"in"_s) + u"/ones.bin"_s);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(4294967295));
+        QVERIFY(f.start(u"[Configuration]\nAfficherFichiers=1\n"_s,
+                        {pairOf(f.path(u"in"_s), QString())}));
+        clickCell(f.window().grid(), 0, 0);
+        const QListWidgetItem* ones = f.window().sourceFileList()->item(0);
+        QVERIFY(ones && !ones->data(FolderContents::FolderRole).toBool());
+        QCOMPARE(ones->data(FolderContents::SizeRole).toLongLong(), 4294967295);
+        QCOMPARE(ones->toolTip(), u"ones.bin   4.00GB (4,294,967,295 bytes)"_s);
+    }
+
+    void missingFoldersGiveEmptyLists() {
+        ProgramFixture f;
+        const QString gone = f.path(u"gone"_s);
+        QVERIFY(f.start(u"[Configuration]\nAfficherFichiers=1\n"_s, {pairOf(gone, QString())}));
+        clickCell(f.window().grid(), 0, 0);
+        QVERIFY(f.window().sourceFileList()->count() == 0
+                && f.window().targetFileList()->count() == 0);
+        // The folder as the grid shows it.
+        QCOMPARE(f.window().sourceFileCount()->text(), u"0 files/folders in ??? "_s + gone);
+        QCOMPARE(f.window().targetFileCount()->text(), u"0 files/folders in ???"_s);
+    }
+
+    void helpFollowsTheLanguage_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QStringList>("present");
+        QTest::addColumn<QString>("opened"); // empty: the message instead
+        const QString fr = u"TorvaneloHelpFR.htm"_s;
+        const QString en = u"TorvaneloHelpEN.htm"_s;
+        QTest::newRow("French, both") << 1 << QStringList{fr, en} << fr;
+        QTest::newRow("other code, both") << 2 << QStringList{fr, en} << en;
+        QTest::newRow("French, English only") << 1 << QStringList{en} << QString();
+        // A folder of the document's name is no document.
+        QTest::newRow("English, a folder") << 0 << QStringList{} << QString();
+    }
+    void helpFollowsTheLanguage() {
+        QFETCH(int, language);
+        QFETCH(QStringList, present);
+        QFETCH(QString, opened);
+        ScratchFolder folder;
+        for (const QString& name : present)
+            QVERIFY(writeFile(folder.filePath(name), "<html></html>"));
+        QVERIFY(!present.isEmpty() || QDir(folder.path()).mkdir(u"TorvaneloHelpEN.htm"_s));
+        LinuxFileSystem files;
+        ScriptedUserPrompts prompts;
+        RecordedDocuments documents;
+        ShowHelp(folder.path(), language, files, prompts, nullptr);
+        QCOMPARE(documents.paths(),
+                 opened.isEmpty() ? QStringList{} : QStringList{folder.filePath(opened)});
+        QCOMPARE(prompts.messages.size(), opened.isEmpty() ? 1u : 0u);
+        if (opened.isEmpty())
+            QCOMPARE(
+                said(prompts.messages[0]),
+                language == 1
+                    ? u"[information] Torvanelo: La documentation n'est pas encore disponible..."_s
+                    : u"[information] Torvanelo: Documentation not yet available..."_s);
+    }
+
+    void documentAddresses() {
+        // Spaces, '#' and '%' are part of the name, not of the address.
+        QCOMPARE(DocumentUrl(u"/srv/Log Torvanelo #1 100%.htm"_s).toEncoded(),
+                 QByteArray("file:///srv/Log%20Torvanelo%20%231%20100%25.htm"));
+        // A name that is not valid UTF-8 reaches the browser as its bytes.
+        QCOMPARE(DocumentUrl(decodeFileName("/srv/journ\xe9/x.htm")).toEncoded(),
+                 QByteArray("file:///srv/journ%E9/x.htm"));
+    }
+
+    void aboutBox() {
+        ProgramFixture f;
+        QVERIFY(f.start(u"[Configuration]\nLangue=1\n"_s));
+        RecordedDocuments documents;
+        ModalDriver driver([&](QDialog* about) {
+            QCOMPARE(about->windowTitle(), u"A propos de..."_s);
+            QTest::mouseClick(control<QLabel>(about, "lblLink"), Qt::LeftButton);
+            QCOMPARE(documents.urls, std::vector<QUrl>{QUrl(u"https://torvanelo.example.org/"_s)});
+            saveScreenshot(about, u"journal-about-fr.png"_s);
+        });
+        f.action("mnuAPropos")->trigger();
+        QCOMPARE(driver.seen, QStringList{u"frmAbout"_s});
+    }
+
+    void purgeThenListing_data() {
+        QTest::addColumn<int>("older");
+        QTest::addColumn<int>("kept");
+        // Exactly the number kept: nothing goes; one or more over it: the
+        // oldest go until, with the new day's journal, that number remains.
+        QTest::newRow("10 older") << 10 << 11;
+        QTest::newRow("11 older") << 11 << 10;
+        QTest::newRow("25 older") << 25 << 10;
+    }
+    void purgeThenListing() {
+        QFETCH(int, older);
+        QFETCH(int, kept);
+        ProgramFixture f;
+        const QString journals = f.path(u"journaux"_s);
+        const QString parameters = journalling(journals);
+        std::vector<QDate> dates = writeJournals(f, journals, older);
+        // Neither journals nor counted: other names, and a folder.
+        QVERIFY(writeFile(journals + u"/Log Autre 2001-01-01.htm"_s, "x"));
+        QVERIFY(QDir(journals).mkdir(u"Log Torvanelo 1999-01-01.htm"_s));
+        QVERIFY(f.start(parameters, f.pairs(1)));
+        // The purge as the user sets it: on, keeping 10.
+        ModalDriver driver([](QDialog* dialog) {
+            control<QCheckBox>(dialog, "chkPurgeLogs")->setChecked(true);
+            control<QLineEdit>(dialog, "Text1")->setText(u"10"_s);
+            click(dialog, "cmdOK");
+        });
+        f.action("mnuPurgeLogs")->trigger();
+        QVERIFY(f.action("mnuPurgeLogs")->isChecked());
+        // Nothing is deleted before the day's journal is created.
+        QCOMPARE(journalsIn(journals).size(), older);
+        QTest::mouseClick(f.button("cmdMiroir"), Qt::LeftButton);
+        dates.push_back(f.clock.now().date());
+        QStringList expected;
+        for (auto date = dates.end() - kept; date != dates.end(); ++date)
+            expected << journalName(*date);
+        QCOMPARE(journalsIn(journals), expected);
+        QVERIFY(QFile::exists(journals + u"/Log Autre 2001-01-01.htm"_s));
+
+        RecordedDocuments opened;
+        frmVoirLogs* viewer = openViewer(f);
+        QVERIFY(viewer && viewer->labelCount() == kept);
+        for (int i = 0; i < kept; ++i)
+            QCOMPARE(viewer->dateLabel(i)->text(), expected[i].mid(14, 10));
+        // The newest opens at once and is drawn as visited.
+        QCOMPARE(opened.paths(), QStringList{journals + u'/' + expected.back()});
+        QCOMPARE(viewer->dateLabel(kept - 1)->palette().color(QPalette::WindowText), Purple);
+        QVERIFY(viewer->dateLabel(0)->palette().color(QPalette::WindowText) != Purple);
+    }
+
+    void deleteThroughThePopup_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<QString>("question");
+        QTest::newRow("English, yes") << u"0"_s << true << u"Remove Log '2024-03-13'"_s;
+        QTest::newRow("French, no") << u"1"_s << false << u"Effacer le journal '2024-03-13'"_s;
+    }
+    void deleteThroughThePopup() {
+        QFETCH(QString, language);
+        QFETCH(bool, yes);
+        QFETCH(QString, question);
+        ProgramFixture f;
+        const QString journals = f.path(u"journaux"_s);
+        const QString parameters = journalling(journals, u"Langue="_s + language + u'\n');
+        const std::vector<QDate> dates = writeJournals(f, journals, 3);
+        QVERIFY(f.start(parameters));
+        RecordedDocuments opened;
+        frmVoirLogs* viewer = openViewer(f);
+        QVERIFY(viewer);
+        const QPoint before = viewer->dateLabel(2)->pos();
+        QTest::mousePress(viewer->dateLabel(1), Qt::RightButton, {}, QPoint(2, 2));
+        QTRY_VERIFY(viewer->popupMenu()->isVisible());
+        QAction* remove = viewer->popupMenu()->findChild<QAction*>(u"mnuSupprimerLog"_s);
+        QCOMPARE(remove->text(), question);
+        f.prompts.answers.push_back(yes ? UserPrompts::Answer::Yes : UserPrompts::Answer::No);
+        remove->trigger();
+        viewer->popupMenu()->hide();
+        QCOMPARE(f.prompts.messages.size(), 1u);
+        QCOMPARE(said(f.prompts.messages[0]), u"[question yes/no] Torvanelo: "_s + question);
+        QCOMPARE(QFile::exists(journals + u'/' + journalName(dates[1])), !yes);
+        QCOMPARE(viewer->dateLabel(1)->isHidden(), yes);
+        // The others keep their places and their files.
+        QVERIFY(viewer->dateLabel(2)->pos() == before && viewer->dateLabel(0)->isVisible());
+        QCOMPARE(journalsIn(journals).size(), yes ? 2 : 3);
+    }
+
+    void aJournalThatCannotGoKeepsItsLabel() {
+        ProgramFixture f;
+        const QString journals = f.folder(u"journaux"_s);
+        ScratchMount mount(journals, "tmpfs", "size=1m");
+        if (!mount.mounted())
+            QSKIP(qPrintable(mount.error()));
+        const QString parameters = journalling(journals);
+        const std::vector<QDate> dates = writeJournals(f, journals, 2);
+        QVERIFY(mount.setReadOnly(true) && f.start(parameters));
+        RecordedDocuments opened;
+        frmVoirLogs* viewer = openViewer(f);
+        QTest::mousePress(viewer->dateLabel(0), Qt::RightButton, {}, QPoint(2, 2));
+        f.prompts.answers.push_back(UserPrompts::Answer::Yes);
+        viewer->popupMenu()->findChild<QAction*>(u"mnuSupprimerLog"_s)->trigger();
+        viewer->popupMenu()->hide();
+        QCOMPARE(f.prompts.messages.back().text, u"Log '2024-03-13' could not be removed."_s);
+        QVERIFY(QFile::exists(journals + u'/' + journalName(dates[0])));
+        QVERIFY(viewer->dateLabel(0)->isVisible());
+        QVERIFY(mount.setReadOnly(false));
+    }
+
+    void clickOpensTheJournalAndSendsTheMainWindowAway() {
+        ProgramFixture f;
+        const QString journals = f.path(u"journaux"_s);
+        const QString parameters = journalling(journals);
+        const std::vector<QDate> dates = writeJournals(f, journals, 3);
+        // Not a dated name: listed under the ten characters after the prefix,
+        // and the label opens that very file; markup in a name stays text.
+        QVERIFY(writeFile(journals + u"/Log Torvanelo backup.htm"_s, "x"));
+        QVERIFY(writeFile(journals + u"/Log Torvanelo <b>bold<b>.htm"_s, "x"));
+        QVERIFY(f.start(parameters));
+        RecordedDocuments opened;
+        frmVoirLogs* viewer = openViewer(f);
+        QVERIFY(viewer && viewer->labelCount() == 5);
+        QCOMPARE(viewer->dateLabel(3)->text(), u"<b>bold<b>"_s);
+        QCOMPARE(viewer->dateLabel(3)->textFormat(), Qt::PlainText);
+        QCOMPARE(viewer->dateLabel(4)->text(), u"backup.htm"_s);
+        QCOMPARE(opened.paths().back(), journals + u"/Log Torvanelo backup.htm"_s);
+        // Kept above the others, without taking the focus.
+        QVERIFY(viewer->windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(viewer->testAttribute(Qt::WA_ShowWithoutActivating));
+        QTest::mouseClick(viewer->dateLabel(0), Qt::LeftButton, {}, QPoint(2, 2));
+        QCOMPARE(opened.paths().mid(1), QStringList{journals + u'/' + journalName(dates[0])});
+        QVERIFY(viewer->visited(0));
+        QTRY_VERIFY(!f.window().isVisible());
+        // Gone to the tray: closing the viewer leaves it there.
+        viewer->close();
+        QVERIFY(!f.window().isVisible());
+    }
+
+    void journalFolderDialogStoresTheFolder() {
+        ProgramFixture f;
+        const QString chosen = f.folder(u"journaux/2024"_s);
+        QVERIFY(f.start());
+        frmPathLogs dialog(f.program().store(), &f.window());
+        // Logging off: the rest is greyed; the tree starts at the program folder.
+        QVERIFY(!control<QWidget>(&dialog, "Chemins")->isEnabled());
+        QCOMPARE(control<QLabel>(&dialog, "lblDossier")->text(), f.home());
+        click(&dialog, "chkLogs");
+        QVERIFY(control<QWidget>(&dialog, "Chemins")->isEnabled());
+        QVERIFY(dialog.pointTreeAt(chosen));
+        QCOMPARE(control<QLabel>(&dialog, "lblDossier")->text(), chosen);
+        // A folder that is gone, empty or relative is refused, silently.
+        QVERIFY(!dialog.pointTreeAt(f.path(u"gone"_s)) && !dialog.pointTreeAt(u"relative"_s));
+        click(&dialog, "cmdOK");
+        QCOMPARE(f.storedValue(u"Logs"_s, u"Logs"_s) + f.storedValue(u"Logs"_s, u"PathLogs"_s),
+                 u"1"_s + chosen);
+        QVERIFY(f.program().store().settings().LogEnabled && f.prompts.messages.empty());
+        QCOMPARE(f.program().store().settings().LogFolder, chosen);
+
+        // Cancel after switching logging off changes nothing; OK keeps the
+        // folder while logging stops.
+        const QByteArray before = f.snapshot();
+        for (const char* button : {"cmdAnnuler", "cmdOK"}) {
+            ModalDriver driver([button](QDialog* dialog) {
+                click(dialog, "chkLogs");
+                click(dialog, button);
+            });
+            f.action("mnuDefinirLogs")->trigger();
+            QCOMPARE(f.action("mnuDefinirLogs")->isChecked(), button[3] == 'A');
+            if (button[3] == 'A')
+                QCOMPARE(f.snapshot(), before);
+        }
+        QCOMPARE(f.storedValue(u"Logs"_s, u"Logs"_s) + f.storedValue(u"Logs"_s, u"PathLogs"_s),
+                 u"0"_s + chosen);
+    }
+
+    void purgeDialogRefusesOutOfRange_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("1") << u"1"_s;
+        QTest::newRow("366.4") << u"366.4"_s;
+        QTest::newRow("text") << u"ten"_s;
+        QTest::newRow("empty") << QString();
+        QTest::newRow("huge") << u"1e999"_s;
+    }
+    void purgeDialogRefusesOutOfRange() {
+        QFETCH(QString, typed);
+        ProgramFixture f;
+        QVERIFY(f.start());
+        frmPurgeLogs dialog(f.program().store(), f.prompts, &f.window());
+        dialog.show();
+        control<QCheckBox>(&dialog, "chkPurgeLogs")->setChecked(true);
+        control<QLineEdit>(&dialog, "Text1")->setText(typed);
+        click(&dialog, "cmdOK");
+        QCOMPARE(f.prompts.messages.size(), 1u);
+        QCOMPARE(said(f.prompts.messages[0]), u"[error] Torvanelo 1.0b: Invalid value: "_s + typed);
+        // Still open, nothing written.
+        QVERIFY(dialog.isVisible() && !QFile::exists(f.path(u"Torvanelo.ini"_s)));
+        QVERIFY(!f.program().store().settings().PurgeOldLogs);
+    }
+
+    void screenshots() {
+        QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+        ProgramFixture f;
+        const QString journals = f.path(u"Journaux"_s);
+        const QString in = f.folder(u"Depot/Entree"_s);
+        const QString out = f.folder(u"Depot/Archives"_s);
+        QVERIFY(QDir(in).mkdir(u"Plans 2024"_s)
+                && writeFile(in + u"/Devis été.pdf"_s, QByteArray(254321, 'd')));
+        QVERIFY(writeFile(out + u"/RA000123.rar"_s, QByteArray(51234, 'a')));
+        const QString parameters = journalling(journals, u"Langue=1\nAfficherFichiers=1\n"_s)
+                                   + u"PurgeLogs=1\nDelaiLogs=30\n"_s;
+        writeJournals(f, journals, 6);
+        QVERIFY(f.start(parameters, {pairOf(in, out), pairOf(out, f.folder(u"Sortie"_s), u"1"_s)}));
+        frmKelvadon& window = f.window();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        clickCell(window.grid(), 0, 0);
+        QCOMPARE(window.sourceFileList()->count(), 2);
+        saveScreenshot(&window, u"journal-main-files-fr.png"_s);
+        RecordedDocuments documents;
+        frmVoirLogs* viewer = openViewer(f);
+        QVERIFY(QTest::qWaitForWindowExposed(viewer));
+        QCOMPARE(viewer->windowTitle(), u"Voir les journaux - [Retour à Torvanelo] ->"_s);
+        saveScreenshot(viewer, u"journal-viewer-fr.png"_s);
+        viewer->close();
+        frmPathLogs pathLogs(f.program().store(), &window);
+        frmPurgeLogs purge(f.program().store(), f.prompts, &window);
+        for (const auto& [dialog, name] :
+             {std::pair<QDialog*, QString>{&pathLogs, u"journal-folder-dialog-fr.png"_s},
+              {&purge, u"journal-purge-dialog-fr.png"_s}}) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            saveScreenshot(dialog, name);
+        }
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    }
+};
+
+TORVANELO_TEST(JournalUiTest);
+#include "JournalUiTest.moc"
