@@ -1,5 +1,6 @@
 #include "ProcessingController.h"
 
+#include "ArchiveCounter.h"
 #include "Clock.h"
 #include "DailyLog.h"
 #include "FileProcessor.h"
@@ -186,6 +187,12 @@ void ProcessingController::RunPass() {
             break;
     }
 
+    {
+        // A failure only makes the next pass start from an older number,
+        // which skips the numbers still in use.
+        const PassCosts::Span span(&m_costs, PassCosts::Parameters);
+        m_services.counter.save();
+    }
     m_view.setCopyProgress(0);
     const QDateTime end = clock.now();
     // Two readings of the clock: a pass across midnight keeps a true duration.

@@ -192,6 +192,8 @@ private slots:
 
         QVERIFY(chain.processor(chain.real).CompressFile(chain.compressing, file.name()));
 
+        QCOMPARE(chain.counter->readLastFileNumber(), 9);
+        QVERIFY(chain.counter->save());
         QCOMPARE(chain.store->readLastFileNumber(), 9);
         QCOMPARE(entryNames(chain.middle),
                  (QStringList{QStringLiteral("RA000005.rar"), QStringLiteral("RA000009.rar")}));
