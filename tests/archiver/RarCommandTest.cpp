@@ -625,6 +625,37 @@ private slots:
         ::unlink(sparseArchive.constData());
     }
 
+    // A large member of an existing archive is carried into its new version
+    // through the copy ring, checked against its stored CRC on the way.
+    void largeMemberCarriedOver() {
+        Trip trip;
+        QByteArray large(3 << 20, Qt::Uninitialized);
+        for (int i = 0; i < large.size(); ++i)
+            large[i] = static_cast<char>(i * 31 + (i >> 9));
+        QVERIFY(writeRaw(trip.src + "/large", large));
+        QCOMPARE(trip.add("large").exitCode, 0);
+        QVERIFY(writeRaw(trip.src + "/small", "small"));
+        QCOMPARE(trip.add("small").exitCode, 0);
+        QCOMPARE(trip.extract().exitCode, 0);
+        QCOMPARE(folderEntries(trip.ex), (QList<QByteArray>{"large", "small"}));
+        QVERIFY(readRaw(trip.ex + "/large") == large);
+
+        // A byte of the carried member's data damaged: the new version is
+        // refused and the archive stays as it was.
+        const QByteArray before = readRaw(trip.archive).value_or("");
+        const qsizetype at = before.indexOf(large.left(64)) + (2 << 20);
+        QVERIFY(at > (2 << 20));
+        QByteArray damaged = before;
+        damaged[at] = static_cast<char>(damaged[at] ^ 0x40);
+        QVERIFY(writeRaw(trip.archive, damaged));
+        QVERIFY(writeRaw(trip.src + "/third", "third"));
+        const ProcessResult refused = trip.add("third");
+        QCOMPARE(refused.exitCode, 3);
+        QVERIFY2(refused.err.contains("CRC"), refused.err.constData());
+        QVERIFY(readRaw(trip.archive) == damaged);
+        QCOMPARE(readRaw(trip.src + "/third").value_or(""), QByteArray("third"));
+    }
+
     // Beyond 4 GiB, in bounded memory.
     void fileLargerThan4GiB() {
         Trip trip;
