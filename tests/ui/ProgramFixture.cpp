@@ -27,10 +27,6 @@ ProgramFixture::ProgramFixture(Runner runner)
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
-ProgramFixture::~ProgramFixture() {
-    m_program.reset();
-}
-
 QString ProgramFixture::folder(const QString& name) const {
     QDir(home()).mkpath(name);
     return path(name);
@@ -143,9 +139,7 @@ void hover(QWidget* widget, const QPoint& position) {
 void saveScreenshot(QWidget* widget, const QString& name) {
     const QString folder = buildDir() + u"/screenshots"_s;
     QVERIFY(QDir().mkpath(folder));
-    const QPixmap shot = widget->grab();
-    QVERIFY(!shot.isNull());
-    QVERIFY2(shot.save(folder + u'/' + name), qPrintable(name));
+    QVERIFY2(widget->grab().save(folder + u'/' + name), qPrintable(name));
 }
 
 } // namespace torvanelo::test

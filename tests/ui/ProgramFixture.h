@@ -34,7 +34,6 @@ class ProgramFixture {
 public:
     enum class Runner { Recording, Real };
     explicit ProgramFixture(Runner runner = Runner::Recording);
-    ~ProgramFixture();
 
     QString home() const { return m_home.path(); }
     QString path(const QString& name) const { return m_home.filePath(name); }

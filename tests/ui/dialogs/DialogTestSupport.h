@@ -22,26 +22,24 @@ public:
     explicit ModalDriver(Action action = {})
         : m_action(std::move(action)) {
         m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { poll(); });
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible() || dialog == m_handling)
+                return;
+            m_handling = dialog;
+            seen.append(dialog->objectName());
+            if (m_action)
+                m_action(dialog);
+            if (dialog->isVisible())
+                dialog->reject();
+            m_handling = nullptr;
+        });
         m_timer.start();
     }
 
     QStringList seen;
 
 private:
-    void poll() {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible() || dialog == m_handling)
-            return;
-        m_handling = dialog;
-        seen.append(dialog->objectName());
-        if (m_action)
-            m_action(dialog);
-        if (dialog->isVisible())
-            dialog->reject();
-        m_handling = nullptr;
-    }
-
     Action m_action;
     QTimer m_timer;
     QDialog* m_handling = nullptr;

@@ -85,8 +85,6 @@ private slots:
             << u"0"_s << u"mnuModifierCibleParcourir"_s << 2 << false << u"/x"_s << target;
         QTest::newRow("add, browser cancelled")
             << u"0"_s << u"cmdAjouterDossierSource"_s << 1 << true << QString() << QString();
-        QTest::newRow("add, entry empty")
-            << u"0"_s << u"mnuAjouterSourceSaisir"_s << 1 << true << u""_s << QString();
         QTest::newRow("modify, entry empty")
             << u"0"_s << u"mnuModifierCibleSaisir"_s << 1 << true << u""_s << QString();
     }
@@ -126,13 +124,10 @@ private slots:
         QVERIFY(!f.program().controller().ProcessingStopped());
         // The settings dialog may show, but cannot be confirmed.
         ModalDriver driver([](QDialog* dialog) { click(dialog, "cmdOK"); });
-        window.grid()->setFocus(Qt::OtherFocusReason);
         window.grid()->setSelectionHighlight(true);
         f.prompts.defaultAnswer = UserPrompts::Answer::Yes;
         f.prompts.texts = {u"/typed"_s, u"/typed"_s};
         f.prompts.folders = {u"/browsed"_s};
-        QTest::keyClick(window.grid(), Qt::Key_Delete);
-        clickCell(window.grid(), 1, 1);
         // The commands refuse even when asked directly, not only through the
         // controls the passes disable.
         emit window.removePairsRequested();
@@ -183,8 +178,7 @@ private slots:
         QCOMPARE(driver.seen, QStringList{u"frmSetMode"_s});
         QCOMPARE(source, chosen);
         const std::vector<FolderPair> onDisk = f.pairsOnDisk();
-        QCOMPARE(onDisk.size(), 2u);
-        QCOMPARE(onDisk[1].Source + onDisk[1].Mode, chosen + u"1"_s);
+        QVERIFY(onDisk.size() == 2 && onDisk[1].Source == chosen && onDisk[1].Mode == u"1");
         QCOMPARE(f.window().grid()->currentRow(), 1);
     }
 

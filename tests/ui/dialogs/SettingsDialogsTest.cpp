@@ -259,34 +259,24 @@ private slots:
         }
     }
 
-    void tryButton_data() {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("message"); // empty: the command runs
-        QTest::newRow("empty") << u"0"_s << QString() << u"No message to send"_s;
+    void tryButtonRunsTheTextAsItIs() {
         // Appended unchanged: no quoting, trimming or escaping.
-        QTest::newRow("text") << u"0"_s << u" ops \"disk full\"; $X "_s << QString();
-    }
-    void tryButton() {
-        QFETCH(QString, language);
-        QFETCH(QString, text);
-        QFETCH(QString, message);
-        ProgramFixture f;
-        QVERIFY(f.start(u"[Configuration]\nErreurDossierNetSend=1\nLangue="_s + language));
-        const QByteArray before = f.snapshot();
-        frmAvertirDossierErr dialog(f.program().store(), f.prompts, f.recordingRunner);
-        dialog.show();
-        typeInto(control<QLineEdit>(&dialog, "txtNetSend"), text);
-        click(&dialog, "cmdEssayer");
-        QVERIFY(dialog.isVisible());
-        QCOMPARE(f.recordingRunner.commandLines(RecordingProcessRunner::Kind::ShellDetached),
-                 message.isEmpty() ? QStringList{u"net send "_s + text} : QStringList{});
-        QStringList shown;
-        for (const auto& m : f.prompts.messages)
-            shown << said(m);
-        QCOMPARE(shown, message.isEmpty() ? QStringList{}
-                                          : QStringList{u"[warning] Torvanelo: "_s + message});
-        QCOMPARE(f.snapshot(), before); // trying stores nothing
+        for (const QString& text : {QString(), u" ops \"disk full\"; $X "_s}) {
+            ProgramFixture f;
+            QVERIFY(f.start(u"[Configuration]\nErreurDossierNetSend=1\n"_s));
+            const QByteArray before = f.snapshot();
+            frmAvertirDossierErr dialog(f.program().store(), f.prompts, f.recordingRunner);
+            dialog.show();
+            typeInto(control<QLineEdit>(&dialog, "txtNetSend"), text);
+            click(&dialog, "cmdEssayer");
+            QVERIFY(dialog.isVisible());
+            QCOMPARE(f.recordingRunner.commandLines(RecordingProcessRunner::Kind::ShellDetached),
+                     text.isEmpty() ? QStringList{} : QStringList{u"net send "_s + text});
+            QCOMPARE(f.prompts.messages.size(), text.isEmpty() ? 1u : 0u);
+            if (text.isEmpty())
+                QCOMPARE(said(f.prompts.messages[0]), u"[warning] Torvanelo: No message to send"_s);
+            QCOMPARE(f.snapshot(), before); // trying stores nothing
+        }
     }
 
     void screenshotsInFrench() {
