@@ -7,26 +7,13 @@
 #include "FormatSize.h"
 #include "SettingsStore.h"
 #include "Texts.h"
+#include "WaitCursor.h"
 #include "frmKelvadon.h"
 
-#include <QApplication>
 #include <QLabel>
 #include <QListWidget>
 
 namespace torvanelo {
-
-namespace {
-
-// The hourglass for as long as a listing runs.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-} // namespace
 
 QString FolderCountText(int count, const QString& folderText, int language) {
     return QString::number(count) + Tr(language, u" fichiers/dossiers dans ", u" files/folders in ")

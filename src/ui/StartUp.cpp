@@ -7,10 +7,9 @@
 #include "SettingsStore.h"
 #include "Texts.h"
 #include "UserPrompts.h"
+#include "WaitCursor.h"
 #include "WindowTexts.h"
 #include "frmKelvadon.h"
-
-#include <QApplication>
 
 namespace torvanelo {
 
@@ -68,9 +67,10 @@ bool StartUp::run() {
         m_window.disableStart();
     }
 
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const PairFileFault fault = m_window.LoadFolderPairs();
-    QApplication::restoreOverrideCursor();
+    const PairFileFault fault = [this] {
+        const WaitCursor hourglass;
+        return m_window.LoadFolderPairs();
+    }();
     if (fault != PairFileFault::None) {
         m_window.endOnPairFileFault(fault);
         return false;

@@ -2,6 +2,7 @@
 
 #include "OpenDocument.h"
 #include "Texts.h"
+#include "Twips.h"
 
 #include <QGuiApplication>
 #include <QLabel>
@@ -12,14 +13,6 @@
 namespace torvanelo {
 
 namespace {
-
-// Laid out in twips, 15 to a pixel.
-constexpr int px(int twips) {
-    return (twips + 7) / 15;
-}
-QRect twips(int left, int top, int width, int height) {
-    return QRect(px(left), px(top), px(width), px(height));
-}
 
 constexpr QColor LinkMagenta(255, 0, 255);
 

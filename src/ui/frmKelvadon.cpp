@@ -6,6 +6,7 @@
 #include "ProcessingController.h"
 #include "SettingsStore.h"
 #include "Texts.h"
+#include "Twips.h"
 #include "UserPrompts.h"
 #include "WindowTexts.h"
 #include "frmSplash.h"
@@ -25,14 +26,6 @@
 namespace torvanelo {
 
 namespace {
-
-// The window is laid out in twips, 15 to a pixel.
-constexpr int px(int twips) {
-    return (twips + 7) / 15;
-}
-QRect twips(int left, int top, int width, int height) {
-    return QRect(px(left), px(top), px(width), px(height));
-}
 
 // Inside a frame: the frame's caption here takes a few pixels more than
 // the original's, which its buttons make up for.

@@ -7,25 +7,13 @@
 #include "SettingsStore.h"
 #include "Texts.h"
 #include "UserPrompts.h"
+#include "WaitCursor.h"
 #include "frmKelvadon.h"
 #include "frmSetMode.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 
 namespace torvanelo {
-
-namespace {
-
-// The hourglass over the program while the list is written and read back.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-} // namespace
 
 PairEditor::PairEditor(frmKelvadon& window, SettingsStore& store, UserPrompts& prompts,
                        QObject* parent)

@@ -7,6 +7,7 @@
 #include "OpenDocument.h"
 #include "Settings.h"
 #include "Texts.h"
+#include "Twips.h"
 #include "UserPrompts.h"
 
 #include <QCloseEvent>
@@ -20,10 +21,6 @@
 namespace torvanelo {
 
 namespace {
-
-constexpr int px(int twips) {
-    return (twips + 7) / 15;
-}
 
 // Client area in twips; the scroll bar runs along the right edge.
 constexpr int WindowWidth = 4455;
