@@ -1,4 +1,3 @@
-#include "FolderGrid.h"
 #include "ProcessingController.h"
 #include "ProgramFixture.h"
 #include "SettingsStore.h"

@@ -1,7 +1,6 @@
 #include "ProgramFixture.h"
 
 #include "ArchiverConsole.h"
-#include "FolderGrid.h"
 #include "FolderPairList.h"
 #include "ParametersFile.h"
 #include "TestFiles.h"

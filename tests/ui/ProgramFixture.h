@@ -2,6 +2,7 @@
 
 #include "FakeClock.h"
 #include "FakeServiceControl.h"
+#include "FolderGrid.h"
 #include "FolderPair.h"
 #include "MainProgram.h"
 #include "OpenDocument.h"
@@ -19,10 +20,6 @@
 
 #include <memory>
 #include <vector>
-
-namespace torvanelo {
-class FolderGrid;
-}
 
 namespace torvanelo::test {
 

@@ -1,5 +1,4 @@
 #include "DialogTestSupport.h"
-#include "FolderGrid.h"
 #include "FolderPairModel.h"
 #include "ProcessingController.h"
 #include "ProgramFixture.h"
@@ -226,36 +225,33 @@ private slots:
         QAction* menu = f.action("mnuDossierErr");
         QVERIFY(!menu->isChecked());
         const QString text = u"ops \"Dossier inconnu\" "_s;
-        // On, then off; then everything changed and cancelled.
-        for (const auto& [on, button] :
-             {std::pair{true, "cmdOK"}, {false, "cmdOK"}, {true, "cmdAnnuler"}}) {
+        const char* const boxes[] = {"chkDossierErr", "chkDossierErrSon", "chkDossierErrNetSend"};
+        // Screen, beep and net send ticked as the row says; the last one cancelled.
+        for (const auto& [ticks, button] :
+             {std::pair{u"011"_s, "cmdOK"}, {u"000"_s, "cmdOK"}, {u"101"_s, "cmdAnnuler"}}) {
             const QByteArray before = f.snapshot();
+            const QString stored = button[3] == 'O' ? ticks : u"000"_s;
             ModalDriver driver([&](QDialog* dialog) {
                 auto* box = control<QLineEdit>(dialog, "txtNetSend");
                 // The box takes text only while the net send way is ticked.
-                QVERIFY(box->isEnabled() != on
-                        && control<QPushButton>(dialog, "cmdEssayer")->isEnabled() != on);
-                if (!on)
-                    typeInto(box, QString());
-                for (const char* name :
-                     {"chkDossierErr", "chkDossierErrSon", "chkDossierErrNetSend"})
-                    if (control<QCheckBox>(dialog, name)->isChecked() != on)
-                        control<QCheckBox>(dialog, name)->click();
-                QCOMPARE(box->isEnabled(), on);
-                if (on)
-                    typeInto(box, text);
+                QCOMPARE(box->isEnabled(), f.program().store().settings().WarnNetSend);
+                typeInto(box, QString());
+                for (int i = 0; i < 3; ++i)
+                    if (control<QCheckBox>(dialog, boxes[i])->isChecked() != (ticks[i] == u'1'))
+                        control<QCheckBox>(dialog, boxes[i])->click();
+                QCOMPARE(box->isEnabled(), ticks[2] == u'1');
+                typeInto(box, text);
                 click(dialog, button);
             });
             f.action("mnuDossierErr")->trigger();
-            const bool stored = on && button[3] == 'O';
-            for (const QString& key :
-                 {u"ErreurDossier"_s, u"ErreurDossierSon"_s, u"ErreurDossierNetSend"_s})
-                QCOMPARE(f.stored(key), stored ? u"1"_s : u"0"_s);
+            QCOMPARE(f.stored(u"ErreurDossier"_s) + f.stored(u"ErreurDossierSon"_s)
+                         + f.stored(u"ErreurDossierNetSend"_s),
+                     stored);
             // An empty text is kept: later passes then send nothing.
-            QCOMPARE(f.program().store().settings().NetSendMessage, stored ? text : QString());
-            QCOMPARE(menu->isChecked(), stored);
-            if (button[3] == 'A')
-                QCOMPARE(f.snapshot(), before);
+            QCOMPARE(f.program().store().settings().NetSendMessage,
+                     stored[2] == u'1' ? text : QString());
+            QCOMPARE(menu->isChecked(), stored != u"000");
+            QVERIFY(button[3] == 'O' || f.snapshot() == before);
         }
     }
 

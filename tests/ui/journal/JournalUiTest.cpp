@@ -1,6 +1,5 @@
 #include "DialogTestSupport.h"
 #include "FolderContents.h"
-#include "FolderGrid.h"
 #include "FormatSize.h"
 #include "HelpDocument.h"
 #include "JournalWindows.h"
@@ -110,8 +109,8 @@ private slots:
     void formatSize() {
         QFETCH(qint64, bytes);
         QTEST(FormatSize(bytes, QLocale(QLocale::English, QLocale::UnitedStates)), "text");
-        const QLocale german(QLocale::German, QLocale::Germany);
-        QCOMPARE(FormatSize(1048575, german), u"1024KB (1.048.575 bytes)"_s);
+        if (bytes == 1048575) // the user's own separators
+            QCOMPARE(FormatSize(bytes, QLocale(QLocale::German)), u"1024KB (1.048.575 bytes)"_s);
     }
 
     void listsFilesAndFoldersWithCounts_data() {
