@@ -242,28 +242,34 @@ void TemporaryFile::commit(const FinalState& state) {
     if (!m_fd.valid())
         reopen();
     const int fd = m_fd.get();
-    // The mark goes first: without write permission an ordinary user could
-    // no longer change it.
-    if (!xattr::setHiddenMark(fd, state.hidden) && !(marksUnsupported(errno) && !state.hidden))
-        throw RarError(ExitCode::WriteError,
-                       systemReason("setting the hidden mark of " + quotedName(m_path), errno));
-    if (::fchmod(fd, state.mode) != 0)
-        throw RarError(ExitCode::WriteError,
-                       systemReason("setting the mode of " + quotedName(m_path), errno));
     if (state.mtime) {
         const struct timespec times[2] = {{0, UTIME_OMIT}, *state.mtime};
         if (::futimens(fd, times) != 0)
             throw RarError(ExitCode::WriteError,
                            systemReason("setting the time of " + quotedName(m_path), errno));
     }
+    // The mark stays until the rename: a run killed before it leaves a
+    // marked temporary, which the program removes as the redundant copy it
+    // is, never a visible file it would take for the user's.
     if (state.flushed && ::fsync(fd) != 0)
         throw RarError(ExitCode::WriteError, systemReason("syncing " + quotedName(m_path), errno));
-    close();
     if (::rename(m_path.c_str(), m_finalPath.c_str()) != 0)
         throw RarError(ExitCode::WriteError, systemReason("renaming " + quotedName(m_path) + " to "
                                                               + quotedName(m_finalPath),
                                                           errno));
     m_committed = true;
+    // In place now, whole. The mark goes before the mode: without write
+    // permission an ordinary user could no longer change it. A run killed in
+    // between leaves the file complete but marked; the program unmarks an
+    // archive of its own that it finds so.
+    if (!xattr::setHiddenMark(fd, state.hidden) && !(marksUnsupported(errno) && !state.hidden))
+        throw RarError(
+            ExitCode::WriteError,
+            systemReason("setting the hidden mark of " + quotedName(m_finalPath), errno));
+    if (::fchmod(fd, state.mode) != 0)
+        throw RarError(ExitCode::WriteError,
+                       systemReason("setting the mode of " + quotedName(m_finalPath), errno));
+    close();
 }
 
 } // namespace torvanelo::rar

@@ -80,8 +80,10 @@ public:
         // something else be deleted.
         bool flushed = true;
     };
-    // Gives the file its final mark, mode and time, syncs it when asked and
-    // renames it over the final path. The folder itself is not synced here.
+    // Gives the file its final time, syncs it when asked, renames it over the
+    // final path, and only then gives it its final mark and mode, so that it
+    // carries the mark for as long as it is a temporary. The folder itself is
+    // not synced here, nor the mark and mode.
     void commit(const FinalState& state);
 
 private:

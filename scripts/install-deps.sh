@@ -11,7 +11,12 @@ packages=(
     dbus
 )
 if [[ "${1:-}" == "--tests" ]]; then
-    packages+=(xauth xvfb)
+    # strace stops the archiver at a chosen system call in its tests.
+    packages+=(xauth xvfb strace)
+fi
+if [[ "${1:-}" == "--bench" ]]; then
+    # The benchmark is a Python script; it compiles a small C wrapper (cc).
+    packages+=(python3)
 fi
 
 missing=()

@@ -75,6 +75,13 @@ void FileProcessor::handleHiddenEntry(const PairPaths& paths, const QString& nam
         return;
     }
     const QString prefix = m_settings.CompressedPrefix;
+    // An archive of ours still under the mark its archiver gives temporaries
+    // was put in place whole, and the run (or the system) stopped before it
+    // was unmarked: visible again, it goes on as any archive.
+    if (IsArchiveName(name, prefix)) {
+        m_files.setHidden(paths.SourcePrefix + name, false);
+        return;
+    }
     if (name.endsWith(DataExtension)) {
         const QString base = name.chopped(DataExtension.size());
         if (IsLeftoverBaseName(base, prefix))

@@ -28,8 +28,9 @@ struct Settings;
 // what was done or leaves a state the next scan finishes:
 //  - A file keeps its own name until its name file exists on disk.
 //  - Hidden leftovers found by the scan are recovered, not deleted: a data
-//    file B.rr gets its own name back from B.rn; only the program's own
-//    redundant temporaries and orphan name files are removed.
+//    file B.rr gets its own name back from B.rn, an archive B.rar left
+//    marked is made visible again; only the program's own redundant
+//    temporaries and orphan name files are removed.
 //  - A name read from disk never makes a file leave the target folder, and a
 //    bad name file refuses that archive only.
 // Failures are not reported to the user; the pass goes on with the next file.

@@ -318,6 +318,34 @@ private slots:
         QCOMPARE(chain.checkAllDelivered({file}), QString());
     }
 
+    // An archive of ours still marked hidden (its archiver stopped between
+    // putting it in place and unmarking it) is made visible again by the
+    // scan of either pair, and then goes on as any archive.
+    void aMarkedArchiveIsMadeVisibleAgain() {
+        Chain chain;
+        const Original first{"first.txt", "first", {{"user.f", "1"}}};
+        const Original second{"second.txt", "second", {{"user.s", "2"}}};
+        QVERIFY(plant(chain.source, first));
+        QVERIFY(plant(chain.source, second));
+        chain.processor(chain.real).ScanFolder(chain.compressing, true);
+        QCOMPARE(entryNames(chain.middle),
+                 (QStringList{QStringLiteral("RA000001.rar"), QStringLiteral("RA000002.rar")}));
+        // One marked archive back in the compressing pair's source, one left
+        // marked in the uncompressing pair's source.
+        const QString back = pathIn(chain.source, QStringLiteral("RA000001.rar"));
+        QVERIFY(chain.real.move(pathIn(chain.middle, QStringLiteral("RA000001.rar")), back,
+                                Replace::No));
+        QVERIFY(chain.real.setHidden(back, true));
+        const QString marked = pathIn(chain.middle, QStringLiteral("RA000002.rar"));
+        QVERIFY(chain.real.setHidden(marked, true));
+
+        chain.passBoth();
+        QVERIFY(!chain.real.isHidden(back));
+        QVERIFY(!chain.real.isHidden(marked));
+        chain.passBoth();
+        QCOMPARE(chain.checkAllDelivered({first, second}), QString());
+    }
+
     void recoversHiddenLeftovers() {
         Chain chain;
         const Original named{"named.txt", "named", {{"user.a", "1"}}};

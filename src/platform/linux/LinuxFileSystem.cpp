@@ -273,13 +273,14 @@ bool hasMark(const std::vector<xattr::Attribute>& attributes) {
 }
 
 // Everything of the source except its name goes into the temporary: data,
-// user attributes, the hidden state, owner, permissions and times. The
-// temporary carries the hidden mark from the start, so that a leftover of an
-// interruption is known for what it is; it takes the source's hidden state
-// last. A target without any extended attributes takes a plain file that
-// has none to carry.
+// user attributes, owner and times, flushed to disk. The temporary carries
+// the hidden mark from the start, so that a leftover of an interruption is
+// known for what it is; it keeps it until it is in place (finishInPlace). A
+// target without any extended attributes takes a plain file that has none
+// to carry. ownerKept tells whether the source's owner could be given.
 bool fillTemporary(int source, const struct stat& sourceStatus,
-                   const std::vector<xattr::Attribute>& attributes, int temporary) {
+                   const std::vector<xattr::Attribute>& attributes, int temporary,
+                   bool& ownerKept) {
     if (!xattr::setHiddenMark(temporary, true)) {
         if (errno != EOPNOTSUPP || !attributes.empty())
             return false;
@@ -290,15 +291,10 @@ bool fillTemporary(int source, const struct stat& sourceStatus,
         if (!xattr::writeAttribute(temporary, attribute.name, attribute.value))
             return false;
     }
-    if (!hasMark(attributes) && !xattr::setHiddenMark(temporary, false) && errno != EOPNOTSUPP)
-        return false;
     // The owner is kept where the process may set it (as root); otherwise
-    // the copy belongs to the process, and set-id bits are not given to it.
-    bool ownerKept = ::fchown(temporary, sourceStatus.st_uid, sourceStatus.st_gid) == 0;
+    // the copy belongs to the process.
+    ownerKept = ::fchown(temporary, sourceStatus.st_uid, sourceStatus.st_gid) == 0;
     if (!ownerKept && errno != EPERM)
-        return false;
-    const mode_t mode = sourceStatus.st_mode & (ownerKept ? 07777 : 0777);
-    if (::fchmod(temporary, mode) != 0)
         return false;
     const timespec times[2] = {sourceStatus.st_atim, sourceStatus.st_mtim};
     if (::futimens(temporary, times) != 0)
@@ -313,6 +309,17 @@ bool fillTemporary(int source, const struct stat& sourceStatus,
         return false;
     }
     return ::fsync(temporary) == 0;
+}
+
+// The copy, whole and under its final name, takes the source's hidden state
+// (the mark goes before the mode: without write permission an ordinary user
+// could no longer change it) and its permissions (set-id bits only where the
+// owner was kept), flushed before the source goes.
+bool finishInPlace(int copy, const struct stat& sourceStatus, bool sourceHidden, bool ownerKept) {
+    if (!sourceHidden && !xattr::setHiddenMark(copy, false) && errno != EOPNOTSUPP)
+        return false;
+    const mode_t mode = sourceStatus.st_mode & (ownerKept ? 07777 : 0777);
+    return ::fchmod(copy, mode) == 0 && ::fsync(copy) == 0;
 }
 
 // Moves a file to another file system: copy, flush, rename into place, and
@@ -347,14 +354,18 @@ bool moveAcrossFileSystems(const QByteArray& from, const QByteArray& to, Replace
     if (!folder.valid())
         return false;
     TemporaryFile temporary(folder.get(), targetName);
-    if (!temporary.created() || !fillTemporary(source.get(), status, *attributes, temporary.fd())
-        || !temporary.close() || !temporary.renameTo(targetName, replace))
+    bool ownerKept = false;
+    if (!temporary.created()
+        || !fillTemporary(source.get(), status, *attributes, temporary.fd(), ownerKept)
+        || !temporary.renameTo(targetName, replace))
         return false;
 
-    // The copy is in place; make the rename durable before the source goes.
-    // Where either fails, the copy is taken back and the source stays.
-    const bool synced = ::fsync(folder.get()) == 0 || errno == EINVAL;
-    if (!synced || ::unlink(from.constData()) != 0) {
+    // The copy is in place; its final state and the rename are made durable
+    // before the source goes. Where any of it fails, the copy is taken back
+    // and the source stays.
+    const bool finished = finishInPlace(temporary.fd(), status, hasMark(*attributes), ownerKept)
+                          && temporary.close() && (::fsync(folder.get()) == 0 || errno == EINVAL);
+    if (!finished || ::unlink(from.constData()) != 0) {
         const int error = errno;
         ::unlinkat(folder.get(), targetName.constData(), 0);
         errno = error;
