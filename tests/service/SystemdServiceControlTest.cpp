@@ -63,9 +63,6 @@ struct Fixture {
     QStringList commands() const {
         return runner.commandLines(RecordingProcessRunner::Kind::Capturing);
     }
-    void answer(int exitCode, const QByteArray& output = {}) {
-        runner.queueResult(RunResult{true, exitCode, false, output});
-    }
     bool place(const QString& path) {
         return QDir().mkpath(QFileInfo(path).path()) && writeFile(path, "[Unit]\n");
     }
@@ -202,7 +199,9 @@ private slots:
         if (obstacle == u"no systemctl"_s)
             f.runner.queueNotStarted();
         else
-            f.answer(1, "System has not been booted with systemd as init system (PID 1).\n");
+            f.runner.queueResult(
+                {true, 1, false,
+                 "System has not been booted with systemd as init system (PID 1).\n"});
         const QStringList before = f.tree();
         QVERIFY(!control.Install());
         const bool reloads =
@@ -243,7 +242,8 @@ private slots:
         if (units.contains(u"user"_s))
             QVERIFY(f.place(f.unit(true)));
         if (stopFails)
-            f.answer(5, "Failed to stop torvanelo.service: Unit torvanelo.service not loaded.\n");
+            f.runner.queueResult(
+                {true, 5, false, "Failed to stop: Unit torvanelo.service not loaded.\n"});
         SystemdServiceControl control = f.control();
         QCOMPARE(control.IsInstalled(), !commands.isEmpty());
         QCOMPARE(control.Uninstall(), !stopFails);
@@ -282,7 +282,7 @@ private slots:
         Fixture f;
         QVERIFY(f.place(f.unit(interactive)));
         for (int query = 0; query < 2; ++query)
-            answer ? f.answer(0, *answer) : f.runner.queueNotStarted();
+            f.runner.queueResult(answer ? RunResult{true, 0, false, *answer} : RunResult{});
         SystemdServiceControl control = f.control();
         control.setStartType(0);
         QCOMPARE(control.StartType(), startType);
