@@ -137,8 +137,8 @@ private slots:
 
     // The stop arrives while the archiver packs a file: that file is
     // finished and delivered to the next folder, the pass returns, and only
-    // then does the program end. Nothing is half-moved; the next pass
-    // delivers the rest.
+    // then does the program end. Nothing is half-moved (that the next run
+    // delivers the rest, the black-box service test shows).
     void stopDuringAFileFinishesItFirst() {
         ServiceProgram service(0);
         // Large enough that its archiver run outlasts the turns the runner
@@ -184,12 +184,6 @@ private slots:
         QCOMPARE(archives.filter(u".rar"_s), archives);
         QCOMPARE(std::size_t(archives.size() + left.size()), service.dropped.size());
         QCOMPARE(namesIn(service.out), QStringList());
-
-        controller.cmdMiroir_Click();
-        QCOMPARE(namesIn(service.in) + namesIn(service.middle), QStringList());
-        QCOMPARE(std::size_t(namesIn(service.out).size()), service.dropped.size());
-        for (const auto& [name, file] : service.dropped)
-            QVERIFY2(service.intact(service.out, name), qPrintable(name));
     }
 
     // A stop while start-up checks the archiver ends the program there: no
