@@ -132,6 +132,8 @@ private slots:
         f.prompts.defaultAnswer = UserPrompts::Answer::Yes;
         f.prompts.texts = {u"/typed"_s, u"/typed"_s};
         f.prompts.folders = {u"/browsed"_s};
+        window.grid()->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(window.grid(), Qt::Key_Delete);
         // The commands refuse even when asked directly, not only through the
         // controls the passes disable.
         emit window.removePairsRequested();
