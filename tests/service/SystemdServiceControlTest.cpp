@@ -178,7 +178,7 @@ private slots:
         QFETCH(QString, executable);
         QFETCH(QString, folder);
         QFETCH(QString, obstacle);
-        // The obstacles of the user scope stand in the way of a user unit.
+        // A user unit is what a system unit or a missing user folder refuses.
         const bool interactive =
             obstacle == u"system unit"_s || obstacle.contains(u"user folder"_s);
         Fixture f;

@@ -33,12 +33,6 @@ private:
     std::function<void(const QString&)> m_note;
 };
 
-Settings journalIn(const QString& folder) {
-    Settings settings;
-    settings.LogFolder = folder;
-    return settings;
-}
-
 // The surroundings of a pass: a real journal in a temporary folder; the
 // clock, the service, the shell and the window record. Every effect on the
 // window or the shell is traced with what the journal (lines), the system
@@ -46,7 +40,11 @@ Settings journalIn(const QString& folder) {
 struct Rig {
     QTemporaryDir folder;
     LinuxFileSystem files;
-    Settings settings = journalIn(folder.path());
+    Settings settings = [this] {
+        Settings inFolder;
+        inFolder.LogFolder = folder.path();
+        return inFolder;
+    }();
     FakeClock clock{QDateTime(QDate(2001, 5, 12), QTime(23, 59, 58))};
     FakeServiceControl service;
     RecordingProcessRunner shell;
