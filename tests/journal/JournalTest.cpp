@@ -1,6 +1,5 @@
 #include "DailyLog.h"
 #include "FaultyFileSystem.h"
-#include "NameCodec.h"
 #include "Settings.h"
 #include "TestFiles.h"
 #include "TestRegistry.h"
@@ -133,32 +132,6 @@ private slots:
         QCOMPARE(files.count(FaultyFileSystem::Call::Remove), deleted);
         if (today)
             QCOMPARE(readFile(path), today);
-    }
-
-    // No journal folder (none set, or gone): nothing is written, and the
-    // folder is not made. A folder name that is not UTF-8 and holds HTML
-    // characters works.
-    void writesOnlyIntoItsFolder_data() {
-        QTest::addColumn<QByteArray>("folder");
-        QTest::addColumn<bool>("works");
-        QTest::newRow("not set") << QByteArray() << false;
-        QTest::newRow("gone") << QByteArray("gone") << false;
-        QTest::newRow("any name") << QByteArray("\x80 <b>&\"") << true;
-    }
-    void writesOnlyIntoItsFolder() {
-        QFETCH(QByteArray, folder);
-        QFETCH(bool, works);
-        QTemporaryDir base;
-        LinuxFileSystem files;
-        Settings settings;
-        settings.LogFolder = folder.isEmpty() ? QString() : base.filePath(decodeFileName(folder));
-        QVERIFY(!works || files.makeFolder(settings.LogFolder));
-        DayJournal journal(files, settings, May12, English);
-        QCOMPARE(journal.open(), works);
-        QCOMPARE(journal.append(u"line"_s), works);
-        QCOMPARE(namesIn(base.path()).size(), works ? 1 : 0);
-        QCOMPARE(readFile(journal.path()).value_or("").endsWith("</h3></center>\r\nline\r\n"),
-                 works);
     }
 };
 
