@@ -398,6 +398,9 @@ private slots:
             }
             QVERIFY(advanceSlowFiles());
             previousBatch = batch;
+            if (dropped % (BatchSize * 40) == 0)
+                qInfo("soak: %d files dropped, %d delivered", dropped,
+                      int(namesIn(site.out).size()));
             // The next batch comes while the program works on this one.
             const bool working = QTest::qWaitFor(
                 [&] { return !running() || site.visibleFiles(site.in) <= BatchSize / 2; },
