@@ -570,7 +570,7 @@ def format_report(facts, small, large, memory, costs, floors, loads, args, when)
     add("")
     add("`torvanelo`: `ru_maxrss` from `wait4` on the program, which Linux reports as the larger "
         "of the program's own peak and that of its largest waited-for child (`rar`, smaller). "
-        "`rar`: a measuring wrapper (`bench/rar-peak-memory.c`, compiled by the benchmark) put "
+        "`rar`: a measuring wrapper (`benchmark/rar-peak-memory.c`, compiled by the benchmark) put "
         "first in the program folder runs the real `rar` and records its `ru_maxrss` from "
         "`wait4`. The worst round is shown. `rar` copies through a fixed ring of buffers, so its "
         "peak does not grow with the file.")
@@ -610,7 +610,7 @@ def soak(build, files):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--save", action="store_true", help="also write bench/results.md")
+    parser.add_argument("--save", action="store_true", help="also write benchmark/results.md")
     parser.add_argument("--soak", action="store_true", help="run the full soak test instead")
     parser.add_argument("--soak-files", type=int, default=5000)
     parser.add_argument("--build", default=os.environ.get("TORVANELO_BUILD_DIR", os.path.join(TOP, "build")))
@@ -637,7 +637,7 @@ def main():
         print(f"Workload in {root}: {facts['fstype']} on {facts['device']}; build {build}", flush=True)
         program = Program(build, root)
         wrapper = os.path.join(root, "rar-peak-memory")
-        run([tools["cc"], "-O2", "-o", wrapper, os.path.join(TOP, "bench", "rar-peak-memory.c")])
+        run([tools["cc"], "-O2", "-o", wrapper, os.path.join(TOP, "benchmark", "rar-peak-memory.c")])
 
         small, costs = [], []
         for r in range(args.rounds):
@@ -669,9 +669,9 @@ def main():
         print()
         print(report)
         if args.save:
-            with open(os.path.join(TOP, "bench", "results.md"), "w") as f:
+            with open(os.path.join(TOP, "benchmark", "results.md"), "w") as f:
                 f.write(report)
-            print("Written to bench/results.md")
+            print("Written to benchmark/results.md")
         return 0 if all_met else 1
     except BenchError as error:
         print(f"bench: {error}", file=sys.stderr)
