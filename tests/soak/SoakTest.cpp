@@ -23,8 +23,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <map>
 #include <memory>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <vector>
@@ -79,6 +81,12 @@ QByteArray killingArchiver(const QString& realRar, const QString& kills) {
            + encodeFileName(kills)
            + "\"; fi\n"
              "exit \"$status\"\n";
+}
+
+// A child of the test ends with it, also when the test is killed (by
+// ctest's time limit): no program is left running passes on its own.
+void endWithTheTest() {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
 }
 
 struct Expected {
@@ -144,6 +152,7 @@ public:
         environment.remove(QStringLiteral("TORVANELO_COSTS"));
         program.setProcessEnvironment(environment);
         program.setWorkingDirectory(home);
+        program.setChildProcessModifier(endWithTheTest);
         program.start(buildDir() + QStringLiteral("/torvanelo"), QStringList());
     }
 
@@ -227,6 +236,7 @@ public:
 
     bool startSlowFile(SlowFile& slow) {
         slow.writer = std::make_unique<QProcess>();
+        slow.writer->setChildProcessModifier(endWithTheTest);
         slow.writer->start(QStringLiteral("/bin/sh"),
                            {QStringLiteral("-c"), QStringLiteral("exec cat > \"$1\""),
                             QStringLiteral("sh"), pathIn(in, slow.name)});
