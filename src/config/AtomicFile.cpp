@@ -1,6 +1,8 @@
 #include "AtomicFile.h"
 
 #include "NameCodec.h"
+#include "linux/UniqueFd.h"
+#include "linux/WriteAll.h"
 
 #include <QRandomGenerator>
 
@@ -13,46 +15,6 @@
 namespace torvanelo {
 
 namespace {
-
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1)
-        : m_fd(fd) {}
-    ~Descriptor() { reset(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-
-    int get() const { return m_fd; }
-    void reset(int fd = -1) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = fd;
-    }
-    // Closes and reports the result: a delayed write error shows up here.
-    bool close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
-
-bool writeAll(int fd, const QByteArray& content) {
-    qsizetype written = 0;
-    while (written < content.size()) {
-        const ssize_t n = ::write(fd, content.constData() + written,
-                                  static_cast<size_t>(content.size() - written));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        written += n;
-    }
-    return true;
-}
 
 // The bytes of the file that a write must replace: the path itself, or the
 // final target of a symbolic link. Empty when it cannot be worked out (a
@@ -108,7 +70,7 @@ int createTemporary(const QByteArray& target, QByteArray& temporaryPath) {
 void syncFolderOf(const QByteArray& target) {
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = slash < 0 ? QByteArray(".") : target.left(slash == 0 ? 1 : slash);
-    const Descriptor fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd fd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     // The rename has happened either way; some file systems refuse to flush
     // a folder, which does not undo it.
     if (fd.get() >= 0)
@@ -121,8 +83,7 @@ WholeFile readWholeFile(const QString& path) {
     WholeFile result;
     // O_NONBLOCK: a fifo put in the file's place must not hang the program;
     // it is refused below as not a regular file.
-    const Descriptor fd(
-        ::open(encodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    const UniqueFd fd(::open(encodeFileName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.get() < 0) {
         result.status = errno == ENOENT ? WholeFile::Status::Missing : WholeFile::Status::Failed;
         return result;
@@ -158,10 +119,10 @@ bool writeFileAtomically(const QString& path, const QByteArray& content) {
         return false;
 
     QByteArray temporaryPath;
-    Descriptor fd(createTemporary(target, temporaryPath));
+    UniqueFd fd(createTemporary(target, temporaryPath));
     if (fd.get() < 0)
         return false;
-    const bool written = writeAll(fd.get(), content)
+    const bool written = writeAll(fd.get(), content.constData(), size_t(content.size()))
                          && (!existing || ::fchmod(fd.get(), existingStatus.st_mode & 07777) == 0)
                          && ::fsync(fd.get()) == 0 && fd.close()
                          && ::rename(temporaryPath.constData(), target.constData()) == 0;

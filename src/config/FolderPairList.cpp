@@ -1,6 +1,7 @@
 #include "FolderPairList.h"
 
 #include "AtomicFile.h"
+#include "Blanks.h"
 #include "FileSystem.h"
 #include "HexCodec.h"
 #include "SettingsKeys.h"
@@ -10,20 +11,6 @@
 namespace torvanelo {
 
 namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r';
-}
-
-QByteArray trimmedBlanks(const QByteArray& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return text.mid(begin, end - begin);
-}
 
 // The fields of one line: separated at commas, blanks around them skipped;
 // a field that opens with a double quote runs to the closing quote, and

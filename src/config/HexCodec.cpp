@@ -4,8 +4,7 @@ namespace torvanelo {
 
 namespace {
 
-int hexDigit(QChar c)
-{
+int hexDigit(QChar c) {
     const char16_t u = c.unicode();
     if (u >= u'0' && u <= u'9')
         return u - u'0';
@@ -18,8 +17,7 @@ int hexDigit(QChar c)
 
 } // namespace
 
-QString HexEncode(QByteArrayView bytes)
-{
+QString HexEncode(QByteArrayView bytes) {
     static constexpr char16_t Digits[] = u"0123456789ABCDEF";
     QString text;
     text.reserve(bytes.size() * 2);
@@ -31,27 +29,11 @@ QString HexEncode(QByteArrayView bytes)
     return text;
 }
 
-std::optional<QByteArray> HexDecode(QStringView text)
-{
-    if (text.size() % 2 != 0)
-        return std::nullopt;
-    QByteArray bytes;
-    bytes.reserve(text.size() / 2);
-    for (qsizetype i = 0; i < text.size(); i += 2) {
-        const int high = hexDigit(text[i]);
-        const int low = hexDigit(text[i + 1]);
-        // A pair read as a number stops at its first non-digit: "4G" is 4,
-        // "G4" is 0.
-        int value = 0;
-        if (high >= 0)
-            value = (low >= 0) ? high * 16 + low : high;
-        bytes.append(char(value));
-    }
-    return bytes;
-}
+namespace {
 
-std::optional<QByteArray> HexDecodeStrict(QStringView text)
-{
+enum class Digits { Lenient, Strict };
+
+std::optional<QByteArray> decodePairs(QStringView text, Digits digits) {
     if (text.size() % 2 != 0)
         return std::nullopt;
     QByteArray bytes;
@@ -59,15 +41,30 @@ std::optional<QByteArray> HexDecodeStrict(QStringView text)
     for (qsizetype i = 0; i < text.size(); i += 2) {
         const int high = hexDigit(text[i]);
         const int low = hexDigit(text[i + 1]);
-        if (high < 0 || low < 0)
-            return std::nullopt;
+        if (high < 0 || low < 0) {
+            if (digits == Digits::Strict)
+                return std::nullopt;
+            // A pair read as a number stops at its first non-digit: "4G" is
+            // 4, "G4" is 0.
+            bytes.append(char(high < 0 ? 0 : high));
+            continue;
+        }
         bytes.append(char(high * 16 + low));
     }
     return bytes;
 }
 
-QByteArray toUtf16Le(const QString& text)
-{
+} // namespace
+
+std::optional<QByteArray> HexDecode(QStringView text) {
+    return decodePairs(text, Digits::Lenient);
+}
+
+std::optional<QByteArray> HexDecodeStrict(QStringView text) {
+    return decodePairs(text, Digits::Strict);
+}
+
+QByteArray toUtf16Le(const QString& text) {
     QByteArray bytes;
     bytes.reserve(text.size() * 2);
     for (const QChar c : text) {
@@ -78,8 +75,7 @@ QByteArray toUtf16Le(const QString& text)
     return bytes;
 }
 
-std::optional<QString> fromUtf16Le(QByteArrayView bytes)
-{
+std::optional<QString> fromUtf16Le(QByteArrayView bytes) {
     if (bytes.size() % 2 != 0)
         return std::nullopt;
     QString text;

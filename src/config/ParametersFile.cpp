@@ -1,6 +1,7 @@
 #include "ParametersFile.h"
 
 #include "AtomicFile.h"
+#include "Blanks.h"
 #include "NameCodec.h"
 
 #include <QByteArray>
@@ -12,20 +13,6 @@
 namespace torvanelo {
 
 namespace {
-
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r';
-}
-
-QByteArray trimmedBlanks(const QByteArray& text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return text.mid(begin, end - begin);
-}
 
 qsizetype firstNonBlank(const QByteArray& text) {
     qsizetype i = 0;

@@ -3,6 +3,7 @@
 #include "NameCodec.h"
 #include "linux/TemporaryName.h"
 #include "linux/UniqueFd.h"
+#include "linux/WriteAll.h"
 #include "linux/Xattr.h"
 
 #include <cerrno>
@@ -87,20 +88,6 @@ UniqueFd openRegular(const QByteArray& path, int flags = ReadFlags) {
     if (fd.valid() && !isRegularFile(fd.get()))
         fd.reset();
     return fd;
-}
-
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
 }
 
 // Sets or clears the hidden mark. The owner of a read-only file may not
@@ -541,33 +528,38 @@ bool LinuxFileSystem::makeDurable(const QString& path) {
     return folder.valid() && (::fsync(folder.get()) == 0 || errno == EINVAL);
 }
 
-bool LinuxFileSystem::writeFile(const QString& path, const QByteArray& content) {
+namespace {
+
+// Opens a regular file (created when missing) for writing, never through a
+// final link nor into a fifo or device.
+UniqueFd openForWriting(const QString& path, int extraFlags) {
     const auto native = nativePath(path);
     if (!native)
-        return false;
+        return {};
     struct stat status {};
     if (::lstat(native->constData(), &status) == 0 && !S_ISREG(status.st_mode)) {
         errno = EINVAL;
-        return false;
+        return {};
     }
-    UniqueFd fd(::open(native->constData(), WriteFlags | O_TRUNC, 0666));
-    if (!fd.valid() || !isRegularFile(fd.get()))
+    UniqueFd fd(::open(native->constData(), WriteFlags | extraFlags, 0666));
+    if (fd.valid() && !isRegularFile(fd.get()))
+        fd.reset();
+    return fd;
+}
+
+} // namespace
+
+bool LinuxFileSystem::writeFile(const QString& path, const QByteArray& content) {
+    UniqueFd fd = openForWriting(path, O_TRUNC);
+    if (!fd.valid())
         return false;
     return writeAll(fd.get(), content.constData(), size_t(content.size()))
            && ::fdatasync(fd.get()) == 0 && fd.close();
 }
 
 bool LinuxFileSystem::appendToFile(const QString& path, const QByteArray& content) {
-    const auto native = nativePath(path);
-    if (!native)
-        return false;
-    struct stat status {};
-    if (::lstat(native->constData(), &status) == 0 && !S_ISREG(status.st_mode)) {
-        errno = EINVAL;
-        return false;
-    }
-    UniqueFd fd(::open(native->constData(), WriteFlags | O_APPEND, 0666));
-    if (!fd.valid() || !isRegularFile(fd.get()))
+    UniqueFd fd = openForWriting(path, O_APPEND);
+    if (!fd.valid())
         return false;
     return writeAll(fd.get(), content.constData(), size_t(content.size())) && fd.close();
 }

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+
+namespace torvanelo {
+
+// The blanks that the program's own line files (parameters, folder pairs)
+// skip around names, values and fields; CR counts, so a CR LF file reads as
+// an LF one.
+inline bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+inline QByteArray trimmedBlanks(const QByteArray& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+} // namespace torvanelo
