@@ -57,8 +57,9 @@ int main(int argc, char* argv[]) {
         char* real = getenv("TORVANELO_BENCH_RAR");
         const char* log = getenv("TORVANELO_BENCH_RAR_LOG");
         if (real == NULL || log == NULL) {
-            fputs("rar (peak-memory): TORVANELO_BENCH_RAR and TORVANELO_BENCH_RAR_LOG must be set\n",
-                  stderr);
+            fputs(
+                "rar (peak-memory): TORVANELO_BENCH_RAR and TORVANELO_BENCH_RAR_LOG must be set\n",
+                stderr);
             return 8;
         }
         argv[0] = real;

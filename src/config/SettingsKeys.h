@@ -44,8 +44,7 @@ inline constexpr QStringView PairEnabled = u"Enable";
 } // namespace Key
 
 // "Rar_" + the 1-based pair number.
-inline QString pairSection(int pairNumber)
-{
+inline QString pairSection(int pairNumber) {
     return QStringLiteral("Rar_") + QString::number(pairNumber);
 }
 

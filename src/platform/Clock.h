@@ -8,7 +8,7 @@ namespace torvanelo {
 class Clock {
 public:
     virtual ~Clock() = default;
-    virtual QDateTime now() const = 0;  // local time
+    virtual QDateTime now() const = 0; // local time
 };
 
 class SystemClock final : public Clock {

@@ -6,13 +6,14 @@ namespace {
 
 constexpr char16_t EscapeBase = 0xDC00;
 
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool isContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
 
 // Length of the valid UTF-8 sequence starting at bytes[i], or 0 when the
 // bytes there are not valid UTF-8 (overlong forms, surrogates and values
 // above U+10FFFF are not valid).
-int validSequenceLength(const QByteArray& bytes, qsizetype i, char32_t& codePoint)
-{
+int validSequenceLength(const QByteArray& bytes, qsizetype i, char32_t& codePoint) {
     const auto at = [&](qsizetype k) { return static_cast<unsigned char>(bytes[k]); };
     const unsigned char lead = at(i);
     const qsizetype left = bytes.size() - i;
@@ -50,8 +51,7 @@ int validSequenceLength(const QByteArray& bytes, qsizetype i, char32_t& codePoin
 
 } // namespace
 
-QString decodeFileName(const QByteArray& bytes)
-{
+QString decodeFileName(const QByteArray& bytes) {
     QString name;
     name.reserve(bytes.size());
     for (qsizetype i = 0; i < bytes.size();) {
@@ -73,8 +73,7 @@ QString decodeFileName(const QByteArray& bytes)
     return name;
 }
 
-QByteArray encodeFileName(const QString& name)
-{
+QByteArray encodeFileName(const QString& name) {
     QByteArray bytes;
     bytes.reserve(name.size());
     const auto append = [&](char32_t c) {

@@ -12,8 +12,7 @@ using Application = QCoreApplication;
 
 // Runs every registered test class; arguments are handed to each (for
 // example a test function name).
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     Application application(argc, argv);
     int failures = 0;
     for (const auto& factory : torvanelo::test::registeredTests()) {

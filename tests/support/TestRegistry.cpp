@@ -2,8 +2,7 @@
 
 namespace torvanelo::test {
 
-std::vector<TestFactory>& registeredTests()
-{
+std::vector<TestFactory>& registeredTests() {
     static std::vector<TestFactory> tests;
     return tests;
 }

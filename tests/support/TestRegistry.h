@@ -21,5 +21,5 @@ struct Registration {
 
 // Put after the test class, in its .cpp file (which also includes its .moc).
 #define TORVANELO_TEST(Class)                                                                      \
-    static const ::torvanelo::test::Registration registration_##Class(                            \
+    static const ::torvanelo::test::Registration registration_##Class(                             \
         [] { return std::unique_ptr<QObject>(new Class); })

@@ -7,10 +7,11 @@ namespace torvanelo::xattr {
 
 namespace {
 
-bool unsupported(int error) { return error == ENOTSUP || error == EOPNOTSUPP; }
+bool unsupported(int error) {
+    return error == ENOTSUP || error == EOPNOTSUPP;
+}
 
-std::optional<std::string> listNames(int fd)
-{
+std::optional<std::string> listNames(int fd) {
     // The list can grow between the size query and the read: ask again on ERANGE.
     for (int attempt = 0; attempt < 8; ++attempt) {
         const ssize_t size = flistxattr(fd, nullptr, 0);
@@ -30,8 +31,7 @@ std::optional<std::string> listNames(int fd)
     return std::nullopt;
 }
 
-std::optional<std::string> readValue(int fd, const std::string& name)
-{
+std::optional<std::string> readValue(int fd, const std::string& name) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         const ssize_t size = fgetxattr(fd, name.c_str(), nullptr, 0);
         if (size < 0)
@@ -52,8 +52,7 @@ std::optional<std::string> readValue(int fd, const std::string& name)
 
 } // namespace
 
-std::optional<std::vector<Attribute>> readUserAttributes(int fd, bool includeHiddenMark)
-{
+std::optional<std::vector<Attribute>> readUserAttributes(int fd, bool includeHiddenMark) {
     const auto names = listNames(fd);
     if (!names)
         return std::nullopt;
@@ -68,7 +67,7 @@ std::optional<std::vector<Attribute>> readUserAttributes(int fd, bool includeHid
             continue;
         auto value = readValue(fd, name);
         if (!value) {
-            if (errno == ENODATA)  // removed meanwhile
+            if (errno == ENODATA) // removed meanwhile
                 continue;
             return std::nullopt;
         }
@@ -77,8 +76,7 @@ std::optional<std::vector<Attribute>> readUserAttributes(int fd, bool includeHid
     return attributes;
 }
 
-std::optional<std::vector<std::string>> listUserAttributeNames(int fd, bool includeHiddenMark)
-{
+std::optional<std::vector<std::string>> listUserAttributeNames(int fd, bool includeHiddenMark) {
     const auto names = listNames(fd);
     if (!names)
         return std::nullopt;
@@ -96,32 +94,27 @@ std::optional<std::vector<std::string>> listUserAttributeNames(int fd, bool incl
     return result;
 }
 
-std::optional<std::string> readAttribute(int fd, const std::string& name)
-{
+std::optional<std::string> readAttribute(int fd, const std::string& name) {
     return readValue(fd, name);
 }
 
-bool writeAttribute(int fd, const std::string& name, const std::string& value)
-{
+bool writeAttribute(int fd, const std::string& name, const std::string& value) {
     return fsetxattr(fd, name.c_str(), value.data(), value.size(), 0) == 0;
 }
 
-bool removeAttribute(int fd, const std::string& name)
-{
+bool removeAttribute(int fd, const std::string& name) {
     if (fremovexattr(fd, name.c_str()) == 0)
         return true;
     return errno == ENODATA;
 }
 
-bool hasHiddenMark(int fd)
-{
+bool hasHiddenMark(int fd) {
     const std::string name(HiddenMarkName);
     const auto value = readValue(fd, name);
     return value && *value == HiddenMarkValue;
 }
 
-bool setHiddenMark(int fd, bool hidden)
-{
+bool setHiddenMark(int fd, bool hidden) {
     const std::string name(HiddenMarkName);
     if (hidden)
         return writeAttribute(fd, name, std::string(HiddenMarkValue));

@@ -17,8 +17,8 @@ inline constexpr std::string_view HiddenMarkValue = "1";
 inline constexpr std::string_view UserPrefix = "user.";
 
 struct Attribute {
-    std::string name;   // full name, e.g. "user.AFP_AfpInfo"
-    std::string value;  // raw bytes, may be empty or binary
+    std::string name;  // full name, e.g. "user.AFP_AfpInfo"
+    std::string value; // raw bytes, may be empty or binary
     friend bool operator==(const Attribute&, const Attribute&) = default;
 };
 
