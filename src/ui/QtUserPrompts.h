@@ -26,6 +26,7 @@ public:
     std::optional<QString> enterText(QWidget* parent, const QString& title, const QString& prompt,
                                      const QString& initialText) override;
     void beep() override;
+    bool canAnswer() const override { return !headless(); }
 
     // True when no one can see or answer a dialog.
     static bool headless();

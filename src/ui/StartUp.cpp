@@ -135,6 +135,15 @@ void StartUp::automaticStart() {
     } else {
         m_window.show();
     }
+
+    // A batch job (no screen, the end after the first pass asked) whose
+    // passes could not start, for want of a folder pair or of the archiver,
+    // would wait for ever for a user who is not there: it ends now, in
+    // failure when the archiver is missing.
+    if (settings.AutoStart && settings.StopAfterFirstPass && !m_serviceMode
+        && !m_services.prompts.canAnswer() && m_controller.ProcessingStopped()
+        && !m_window.exitRequested())
+        m_window.exitProgram(m_archiverPresent ? 0 : 1);
 }
 
 } // namespace torvanelo

@@ -31,6 +31,10 @@ public:
                                              const QString& prompt, const QString& initialText) = 0;
 
     virtual void beep() = 0;
+
+    // False when no one can see or answer a prompt: a batch job or the
+    // headless service, run without a screen.
+    virtual bool canAnswer() const { return true; }
 };
 
 } // namespace torvanelo
