@@ -1,6 +1,5 @@
 #include "FolderPairList.h"
 
-#include "FolderPairModel.h"
 #include "HexCodec.h"
 #include "NameCodec.h"
 #include "PermissionsEnforced.h"
@@ -8,7 +7,6 @@
 #include "TestRegistry.h"
 #include "linux/LinuxFileSystem.h"
 
-#include <QAbstractItemModelTester>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
@@ -62,9 +60,7 @@ private slots:
             {newFolderPair(u"/"_s), pair(u"/a"_s, u"/b"_s, u"3"_s, u"1"_s, u"0"_s)}));
         QCOMPARE(readFile(pairFile()),
                  std::optional("\"2F00\",\"\"\r\n\"2F006100\",\"2F006200\"\r\n"_ba));
-        QCOMPARE(m_parameters->ReadProfileValue(u"Rar_2", u"NbTemporisations"), u"3"_s);
-        QCOMPARE(m_parameters->ReadProfileValue(u"Rar_2", u"Rar"), u"1"_s);
-        QCOMPARE(m_parameters->ReadProfileValue(u"Rar_2", u"Enable"), u"0"_s);
+        QCOMPARE(texts(load().pairs).last(), u"/a|/b|3|1|0"_s);
     }
 
     // Loose lines are read; a missing or empty section gives an enabled,
@@ -177,26 +173,6 @@ private slots:
         QVERIFY(QDir().mkpath(path(u"mac/a/b/c"_s)) && QDir().mkpath(path(u"mac/other"_s)));
         QVERIFY(QDir().mkdir(m_dir->path() + markerIn + u"/Network Trash Folder"_s));
         QCOMPARE(IsMacVolume(LinuxFileSystem(), path(u"mac/a/b/"_s)), expected);
-    }
-
-    // The grid's model: sound for views, any mode but "0" uncompresses, and
-    // a load that fails leaves it empty. (What the cells show, the window
-    // tests check.)
-    void modelShowsTheGrid() {
-        QVERIFY(SaveFolderPairs(*m_parameters, pairFile(),
-                                {pair(u"/"_s, QString(), u"1"_s, u"0"_s, u"1"_s),
-                                 pair(path(u"gone"_s), u"/"_s, u"4"_s, u"2"_s, u"0"_s)}));
-        const LinuxFileSystem fileSystem;
-        FolderPairModel model(fileSystem);
-        QAbstractItemModelTester tester(&model,
-                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
-        QCOMPARE(model.reload(*m_parameters, pairFile()), PairFileFault::None);
-        QCOMPARE(model.rowCount(), 2);
-        QVERIFY(!model.index(0, 1).data(FolderPairModel::UncompressesRole).toBool());
-        QVERIFY(model.index(1, 1).data(FolderPairModel::UncompressesRole).toBool());
-        QVERIFY(writeFile(pairFile(), "\"2F0\",\"\"\r\n"));
-        QCOMPARE(model.reload(*m_parameters, pairFile()), PairFileFault::InvalidHex);
-        QCOMPARE(model.rowCount(), 0);
     }
 };
 

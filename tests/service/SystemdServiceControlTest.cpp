@@ -46,7 +46,7 @@ QByteArray userUnit() {
 }
 
 // The control over temporary unit folders that do not exist yet; systemctl
-// answers from the runner's script.
+// answers from the runner's script, and every call captures its output.
 struct Fixture {
     QTemporaryDir root;
     RecordingProcessRunner runner;
@@ -59,7 +59,6 @@ struct Fixture {
     QString unit(bool user) const {
         return (user ? setup.userUnitFolder : setup.systemUnitFolder) + u"/torvanelo.service"_s;
     }
-    // systemctl's answers are read: every call captures its output.
     QStringList commands() const {
         return runner.commandLines(RecordingProcessRunner::Kind::Capturing);
     }
@@ -107,39 +106,35 @@ class SystemdServiceControlTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The unit alone (no temporary of the atomic write, nothing in the other
+    // scope), then the commands of the start type.
     void installWritesTheUnitAndItsStartType_data() {
         QTest::addColumn<bool>("interactive");
         QTest::addColumn<int>("startType");
-        QTest::addColumn<QStringList>("steps");
-        const QStringList steps[] = {
-            {u"unmask"_s, u"enable"_s}, {u"disable"_s, u"unmask"_s}, {u"disable"_s, u"mask"_s}};
-        for (const bool interactive : {false, true}) {
-            for (const auto& [startType, step] : {std::pair{0, 0}, {1, 1}, {2, 2}, {5, 2}})
-                QTest::addRow("%s, start type %d", interactive ? "user" : "system", startType)
-                    << interactive << startType << steps[step];
-        }
+        QTest::addColumn<QString>("steps");
+        const QString steps[] = {u"unmask enable"_s, u"disable unmask"_s, u"disable mask"_s};
+        for (const bool user : {false, true})
+            for (const int type : {0, 1, 2, 5})
+                QTest::addRow("%s, start type %d", user ? "user" : "system", type)
+                    << user << type << steps[std::min(type, 2)];
     }
     void installWritesTheUnitAndItsStartType() {
         QFETCH(bool, interactive);
         QFETCH(int, startType);
-        QFETCH(QStringList, steps);
+        QFETCH(QString, steps);
         Fixture f;
         SystemdServiceControl control = f.control();
         control.setStartType(startType);
         control.setInteractive(interactive);
-        QVERIFY(control.Install());
-
+        QVERIFY(control.Install() && control.IsInstalled());
+        QCOMPARE(control.Interactive(), interactive);
         const QString systemctl = interactive ? u"systemctl --user "_s : u"systemctl "_s;
         QStringList expected{systemctl + u"daemon-reload"_s};
-        for (const QString& step : steps)
+        for (const QString& step : steps.split(u' '))
             expected << systemctl + step + u" torvanelo.service"_s;
         QCOMPARE(f.commands(), expected);
-        // The unit alone: no temporary of the atomic write, nothing in the
-        // other scope.
         QCOMPARE(f.tree(), QStringList{f.unit(interactive) + u' '
                                        + QString::fromUtf8(interactive ? userUnit() : SystemUnit)});
-        QVERIFY(control.IsInstalled());
-        QCOMPARE(control.Interactive(), interactive);
     }
 
     // Paths that would not reach the program as they are (or would add lines
@@ -152,56 +147,44 @@ private slots:
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("obstacle");
         const QString exe = u"/opt/t/torvanelo"_s;
-        const QString folder = u"/opt/t"_s;
-        const auto row = [](const char* name, const QString& executable, const QString& folder,
-                            const QString& obstacle = QString()) {
-            QTest::newRow(name) << executable << folder << obstacle;
-        };
-        row("relative executable", u"torvanelo"_s, folder);
-        row("relative folder", exe, u"opt"_s);
-        row("line break in the executable", u"/opt/x\nExecStartPre=/bin/rm -rf /\n/t"_s, folder);
-        row("line break in the folder", exe, u"/opt\n[Service]\nUser=nobody"_s);
-        row("delete character", exe, u"/opt/a\x7f"_s);
-        row("backslash", u"/opt/a\\b/t"_s, folder);
-        row("double quote", u"/opt/\"a\"/t"_s, folder);
-        row("single quote", u"/opt/O'Brien/t"_s, folder);
-        row("byte that is not UTF-8", u"/opt/caf"_s + QChar(char16_t(0xDCE9)) + u"/t"_s, folder);
-        row("system over a user unit", exe, folder, u"user unit"_s);
-        row("user over a system unit", exe, folder, u"system unit"_s);
-        row("a file where the folder goes", exe, folder, u"file"_s);
-        row("no user unit folder", exe, folder, u"no user folder"_s);
-        row("reload fails", exe, folder, u"reload fails"_s);
-        row("no systemctl", exe, folder, u"no systemctl"_s);
-        row("rewriting, reload fails", exe, folder, u"installed"_s);
+        const QString dir = u"/opt/t"_s;
+        QTest::newRow("relative executable") << u"torvanelo"_s << dir << QString();
+        QTest::newRow("relative folder") << exe << u"opt"_s << QString();
+        QTest::newRow("line break, executable")
+            << u"/opt/x\nExecStartPre=/bin/rm -rf /\n/t"_s << dir << QString();
+        QTest::newRow("line break, folder")
+            << exe << u"/opt\n[Service]\nUser=nobody"_s << QString();
+        QTest::newRow("delete character") << exe << u"/opt/a\x7f"_s << QString();
+        QTest::newRow("backslash") << u"/opt/a\\b/t"_s << dir << QString();
+        QTest::newRow("double quote") << u"/opt/\"a\"/t"_s << dir << QString();
+        QTest::newRow("single quote") << u"/opt/O'Brien/t"_s << dir << QString();
+        QTest::newRow("not UTF-8") << u"/opt/caf"_s + QChar(char16_t(0xDCE9)) << dir << QString();
+        for (const char* obstacle : {"user unit", "system unit", "file", "no user folder",
+                                     "reload fails", "no systemctl", "installed"})
+            QTest::newRow(obstacle) << exe << dir << QString::fromLatin1(obstacle);
     }
     void installRefusesAndLeavesEverythingAlone() {
+        QFETCH(QString, obstacle);
+        Fixture f;
         QFETCH(QString, executable);
         QFETCH(QString, folder);
-        QFETCH(QString, obstacle);
-        // A user unit is what a system unit or a missing user folder refuses.
-        const bool interactive =
-            obstacle == u"system unit"_s || obstacle.contains(u"user folder"_s);
-        Fixture f;
         f.setup.executable = executable;
         f.setup.programFolder = folder;
-        if (obstacle.endsWith(u"unit"_s))
-            QVERIFY(f.place(f.unit(obstacle == u"user unit"_s)));
-        if (obstacle == u"file"_s)
-            QVERIFY(f.place(f.setup.systemUnitFolder));
+        if (obstacle.endsWith(u"unit"_s) || obstacle == u"file"_s)
+            QVERIFY(f.place(obstacle == u"file"_s ? f.setup.systemUnitFolder
+                                                  : f.unit(obstacle == u"user unit"_s)));
         if (obstacle == u"no user folder"_s)
             f.setup.userUnitFolder.clear();
         SystemdServiceControl control = f.control();
-        control.setInteractive(interactive);
+        // A user unit is what a system unit or a missing user folder refuses.
+        control.setInteractive(obstacle == u"system unit"_s || obstacle == u"no user folder"_s);
         if (obstacle == u"installed"_s) {
             QVERIFY(control.Install());
             f.runner.runs.clear();
         }
-        if (obstacle == u"no systemctl"_s)
-            f.runner.queueNotStarted();
-        else
-            f.runner.queueResult(
-                {true, 1, false,
-                 "System has not been booted with systemd as init system (PID 1).\n"});
+        f.runner.queueResult(obstacle == u"no systemctl"_s
+                                 ? RunResult{}
+                                 : RunResult{true, 1, false, "System has not been booted.\n"});
         const QStringList before = f.tree();
         QVERIFY(!control.Install());
         const bool reloads =
@@ -210,6 +193,7 @@ private slots:
         QCOMPARE(f.tree(), before);
     }
 
+    // Every unit goes, whatever stands in the way of a step.
     void uninstallRemovesEveryUnit_data() {
         QTest::addColumn<QString>("units");
         QTest::addColumn<bool>("asService");
@@ -228,22 +212,18 @@ private slots:
     }
     void uninstallRemovesEveryUnit() {
         QFETCH(QString, units);
-        QFETCH(bool, asService);
         QFETCH(bool, stopFails);
         QFETCH(QStringList, commands);
         Fixture f;
+        QFETCH(bool, asService);
         f.setup.startedAsService = asService;
-        if (units == u"link"_s) {
-            QVERIFY(QDir().mkpath(f.setup.systemUnitFolder));
-            QVERIFY(QFile::link(f.root.filePath(u"gone.service"_s), f.unit(false)));
-        }
-        if (units.contains(u"system"_s))
-            QVERIFY(f.place(f.unit(false)));
-        if (units.contains(u"user"_s))
-            QVERIFY(f.place(f.unit(true)));
+        if (units == u"link"_s)
+            QVERIFY(QDir().mkpath(f.setup.systemUnitFolder)
+                    && QFile::link(f.root.filePath(u"gone.service"_s), f.unit(false)));
+        for (const bool user : {false, true})
+            QVERIFY(!units.contains(user ? u"user"_s : u"system"_s) || f.place(f.unit(user)));
         if (stopFails)
-            f.runner.queueResult(
-                {true, 5, false, "Failed to stop: Unit torvanelo.service not loaded.\n"});
+            f.runner.queueResult({true, 5, false, "Failed to stop: Unit not loaded.\n"});
         SystemdServiceControl control = f.control();
         QCOMPARE(control.IsInstalled(), !commands.isEmpty());
         QCOMPARE(control.Uninstall(), !stopFails);
@@ -252,41 +232,34 @@ private slots:
         QVERIFY(!control.IsInstalled());
     }
 
-    // systemctl's answer to both state queries; nullopt: it cannot start.
+    // systemctl's answer to both state queries ("-": it cannot start), and
+    // the start type and running state read from it.
     void readsTheStateBack_data() {
         QTest::addColumn<bool>("interactive");
-        QTest::addColumn<std::optional<QByteArray>>("answer");
-        QTest::addColumn<int>("startType");
-        QTest::addColumn<bool>("running");
-        using Answer = std::optional<QByteArray>;
-        QTest::newRow("enabled") << false << Answer("enabled\n") << 0 << false;
-        QTest::newRow("masked") << false << Answer("masked\n") << 2 << false;
-        QTest::newRow("masked at run time") << false << Answer("masked-runtime\n") << 2 << false;
-        QTest::newRow("until reboot") << false << Answer("enabled-runtime\n") << 1 << false;
-        QTest::newRow("active") << false << Answer("active\n") << 1 << true;
-        QTest::newRow("user, active") << true << Answer("active\n") << 1 << true;
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<QString>("state");
+        QTest::newRow("enabled") << false << "enabled\n"_ba << u"0 0"_s;
+        QTest::newRow("masked") << false << "masked\n"_ba << u"2 0"_s;
+        QTest::newRow("masked at run time") << false << "masked-runtime\n"_ba << u"2 0"_s;
+        QTest::newRow("until reboot") << false << "enabled-runtime\n"_ba << u"1 0"_s;
+        QTest::newRow("active") << false << "active\n"_ba << u"1 1"_s;
+        QTest::newRow("user, active") << true << "active\n"_ba << u"1 1"_s;
         QTest::newRow("state after a warning")
-            << false
-            << Answer("Warning: The unit file changed on disk. Run 'systemctl daemon-reload'.\n"
-                      "enabled\nactive\n")
-            << 0 << true;
+            << false << "Warning: The unit file changed on disk.\nenabled\nactive\n"_ba << u"0 1"_s;
         QTest::newRow("words inside a line")
-            << false << Answer("not enabled here, unit is not active\n") << 1 << false;
-        QTest::newRow("systemctl missing") << false << Answer() << 1 << false;
+            << false << "not enabled here, unit is not active\n"_ba << u"1 0"_s;
+        QTest::newRow("systemctl missing") << false << "-"_ba << u"1 0"_s;
     }
     void readsTheStateBack() {
         QFETCH(bool, interactive);
-        QFETCH(std::optional<QByteArray>, answer);
-        QFETCH(int, startType);
-        QFETCH(bool, running);
+        QFETCH(QByteArray, answer);
         Fixture f;
         QVERIFY(f.place(f.unit(interactive)));
         for (int query = 0; query < 2; ++query)
-            f.runner.queueResult(answer ? RunResult{true, 0, false, *answer} : RunResult{});
+            f.runner.queueResult(answer == "-" ? RunResult{} : RunResult{true, 0, false, answer});
         SystemdServiceControl control = f.control();
         control.setStartType(0);
-        QCOMPARE(control.StartType(), startType);
-        QCOMPARE(control.IsRunning(), running);
+        QTEST(u"%1 %2"_s.arg(control.StartType()).arg(int(control.IsRunning())), "state");
         QCOMPARE(control.Interactive(), interactive);
         const QString systemctl = interactive ? u"systemctl --user "_s : u"systemctl "_s;
         QCOMPARE(f.commands(), (QStringList{systemctl + u"is-enabled torvanelo.service"_s,
@@ -295,9 +268,8 @@ private slots:
 
     void logEventKeepsTheLevel() {
         Fixture f;
-        SystemdServiceControl control = f.control();
-        control.LogEvent(u"a"_s, EventWarning);
-        control.LogEvent(u"b"_s, 1);
+        f.control().LogEvent(u"a"_s, EventWarning);
+        f.control().LogEvent(u"b"_s, 1);
         QVERIFY(f.log.entries
                 == (std::vector<RecordingSystemLog::Entry>{{LogLevel::Warning, u"a"_s},
                                                            {LogLevel::Information, u"b"_s}}));
@@ -323,8 +295,7 @@ private slots:
         const QString folder = f.root.filePath(u"Torvanelo 100% à $HOME ;&|"_s);
         f.setup.executable = folder + u"/torvanelo"_s;
         f.setup.programFolder = f.root.filePath(u"pairs \"à\" $HOME \\x 'q' %n"_s);
-        QVERIFY(QDir().mkpath(folder));
-        QVERIFY(QFile::copy(u"/bin/true"_s, f.setup.executable));
+        QVERIFY(QDir().mkpath(folder) && QFile::copy(u"/bin/true"_s, f.setup.executable));
         SystemdServiceControl control = f.control();
         control.setInteractive(interactive);
         QVERIFY(control.Install());
