@@ -73,6 +73,13 @@ std::vector<FolderPair> ProgramFixture::pairsOnDisk() const {
     return LoadFolderPairs(ParametersFile(path(u"Torvanelo.ini"_s)), path(u"Torvanelo.w"_s)).pairs;
 }
 
+QStringList ProgramFixture::shown() const {
+    QStringList lines;
+    for (const auto& message : prompts.messages)
+        lines << said(message);
+    return lines;
+}
+
 MainProgram& ProgramFixture::build() {
     if (!m_program) {
         m_program = std::make_unique<MainProgram>(

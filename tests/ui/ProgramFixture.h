@@ -54,6 +54,8 @@ public:
     // Both files as they are on disk now, to see that nothing changed.
     QByteArray snapshot() const;
     std::vector<FolderPair> pairsOnDisk() const;
+    // Every message box shown so far, each as said() puts it.
+    QStringList shown() const;
 
     MainProgram& build();
     MainProgram& program() { return *m_program; }
