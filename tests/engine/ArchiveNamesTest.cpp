@@ -9,6 +9,7 @@
 #include <QTest>
 
 using namespace torvanelo;
+using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(torvanelo::PassCounts)
 
@@ -25,28 +26,25 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("prefix");
         QTest::addColumn<bool>("recognised");
-        const QString ra = QStringLiteral("RA");
-        QTest::newRow("own name") << QStringLiteral("RA000124.rar") << ra << true;
-        QTest::newRow("mixed case") << QStringLiteral("rA000124.RaR") << ra << true;
-        QTest::newRow("11 characters") << QStringLiteral("RA12345.rar") << ra << false;
-        QTest::newRow("13 characters") << QStringLiteral("RA0001245.rar") << ra << false;
-        QTest::newRow("other prefix") << QStringLiteral("XY000124.rar") << ra << false;
-        QTest::newRow("prefix stored lower")
-            << QStringLiteral("RA000124.rar") << QStringLiteral("ra") << false;
-        QTest::newRow("letter in number") << QStringLiteral("RA12345a.rar") << ra << false;
-        QTest::newRow("leading blank") << QStringLiteral("RA 00001.rar") << ra << true;
-        QTest::newRow("sign") << QStringLiteral("RA-00001.rar") << ra << true;
-        QTest::newRow("exponent") << QStringLiteral("RA0001e3.rar") << ra << true;
-        QTest::newRow("blanks only") << QStringLiteral("RA      .rar") << ra << false;
-        QTest::newRow("other extension") << QStringLiteral("RA000124.zip") << ra << false;
-        QTest::newRow("no dot") << QStringLiteral("RA000124xrar") << ra << false;
-        QTest::newRow("two dots") << QStringLiteral("RA..0001.rar") << ra << false;
+        const QString ra = u"RA"_s;
+        QTest::newRow("own name") << u"RA000124.rar"_s << ra << true;
+        QTest::newRow("mixed case") << u"rA000124.RaR"_s << ra << true;
+        QTest::newRow("11 characters") << u"RA12345.rar"_s << ra << false;
+        QTest::newRow("13 characters") << u"RA0001245.rar"_s << ra << false;
+        QTest::newRow("other prefix") << u"XY000124.rar"_s << ra << false;
+        QTest::newRow("prefix stored lower") << u"RA000124.rar"_s << u"ra"_s << false;
+        QTest::newRow("letter in number") << u"RA12345a.rar"_s << ra << false;
+        QTest::newRow("leading blank") << u"RA 00001.rar"_s << ra << true;
+        QTest::newRow("sign") << u"RA-00001.rar"_s << ra << true;
+        QTest::newRow("exponent") << u"RA0001e3.rar"_s << ra << true;
+        QTest::newRow("blanks only") << u"RA      .rar"_s << ra << false;
+        QTest::newRow("other extension") << u"RA000124.zip"_s << ra << false;
+        QTest::newRow("no dot") << u"RA000124xrar"_s << ra << false;
+        QTest::newRow("two dots") << u"RA..0001.rar"_s << ra << false;
         QTest::newRow("empty") << QString() << ra << false;
-        QTest::newRow("other stored prefix")
-            << QStringLiteral("ZZ000001.rar") << QStringLiteral("ZZ") << true;
-        QTest::newRow("three-letter prefix")
-            << QStringLiteral("ABC00001.rar") << QStringLiteral("ABC") << false;
-        QTest::newRow("cyrillic number") << QStringLiteral("RAПППППП.rar") << ra << false;
+        QTest::newRow("other stored prefix") << u"ZZ000001.rar"_s << u"ZZ"_s << true;
+        QTest::newRow("three-letter prefix") << u"ABC00001.rar"_s << u"ABC"_s << false;
+        QTest::newRow("cyrillic number") << u"RAПППППП.rar"_s << ra << false;
     }
     void recognisesOwnArchiveNames() {
         QFETCH(QString, name);
@@ -67,7 +65,7 @@ private slots:
     // A prefix that could leave the folder, break the command line or widen
     // the archiver's member pattern is refused.
     void refusesUnsafePrefixes() {
-        QVERIFY(IsUsablePrefix(QStringLiteral("RA")) && IsUsablePrefix(QStringLiteral("ÉÈ")));
+        QVERIFY(IsUsablePrefix(u"RA"_s) && IsUsablePrefix(u"ÉÈ"_s));
         for (const char* prefix : {"a/", "a\"", "A?", "*A", "[A", "A\\", "A\n"})
             QVERIFY2(!IsUsablePrefix(QString::fromLatin1(prefix)), prefix);
     }
@@ -75,10 +73,10 @@ private slots:
     // Leftovers of any earlier prefix are recovered; a user's hidden file
     // is not taken for one.
     void recognisesLeftoverBaseNames() {
-        const QString ra = QStringLiteral("RA");
-        QVERIFY(IsLeftoverBaseName(QStringLiteral("RA000001"), ra));
-        QVERIFY(IsLeftoverBaseName(QStringLiteral("XY123456"), ra));
-        QVERIFY(IsLeftoverBaseName(QStringLiteral("abc000001"), QStringLiteral("abc")));
+        const QString ra = u"RA"_s;
+        QVERIFY(IsLeftoverBaseName(u"RA000001"_s, ra));
+        QVERIFY(IsLeftoverBaseName(u"XY123456"_s, ra));
+        QVERIFY(IsLeftoverBaseName(u"abc000001"_s, u"abc"_s));
         for (const char* base : {"RA00001", "RA00001x", "holiday", "RA 00001"})
             QVERIFY2(!IsLeftoverBaseName(QString::fromLatin1(base), ra), base);
     }
@@ -125,25 +123,25 @@ private slots:
         QCOMPARE(read.has_value(), !name.isEmpty());
         if (read)
             QCOMPARE(encodeFileName(*read), name);
-        QCOMPARE(MakeNameFile(QStringLiteral("aЯ")), QByteArray("\"61002F04\"\r\n"));
+        QCOMPARE(MakeNameFile(u"aЯ"_s), QByteArray("\"61002F04\"\r\n"));
     }
 
     // A recovered leftover whose own name is taken gets a free variant.
     void makesNameVariants() {
-        QCOMPARE(NameVariant(QStringLiteral("Report.doc"), 2), QStringLiteral("Report (2).doc"));
-        QCOMPARE(NameVariant(QStringLiteral("Notes"), 3), QStringLiteral("Notes (3)"));
-        QCOMPARE(NameVariant(QStringLiteral(".profile"), 2), QStringLiteral(".profile (2)"));
-        QCOMPARE(NameVariant(QStringLiteral("a.tar.gz"), 2), QStringLiteral("a.tar (2).gz"));
+        QCOMPARE(NameVariant(u"Report.doc"_s, 2), u"Report (2).doc"_s);
+        QCOMPARE(NameVariant(u"Notes"_s, 3), u"Notes (3)"_s);
+        QCOMPARE(NameVariant(u".profile"_s, 2), u".profile (2)"_s);
+        QCOMPARE(NameVariant(u"a.tar.gz"_s, 2), u"a.tar (2).gz"_s);
         QCOMPARE(NameVariant(QString(253, u'x'), 2), QString());
     }
 
     void buildsArchiverCommandLines() {
-        QCOMPARE(CompressCommand(QStringLiteral("/srv/Depot/Entree/"), QStringLiteral("RA000124")),
-                 QStringLiteral("rar a -os \"/srv/Depot/Entree/RA000124.rar\" "
-                                "\"/srv/Depot/Entree/RA000124.r?\" -df"));
-        QCOMPARE(ExtractCommand(QStringLiteral("/srv/Depot/Entree/RA000124.rar")),
-                 QStringLiteral("rar e \"/srv/Depot/Entree/RA000124.rar\""));
-        QCOMPARE(ArchiverPresenceCommand(), QStringLiteral("rar -?"));
+        QCOMPARE(CompressCommand(u"/srv/Depot/Entree/"_s, u"RA000124"_s),
+                 u"rar a -os \"/srv/Depot/Entree/RA000124.rar\" "
+                 "\"/srv/Depot/Entree/RA000124.r?\" -df"_s);
+        QCOMPARE(ExtractCommand(u"/srv/Depot/Entree/RA000124.rar"_s),
+                 u"rar e \"/srv/Depot/Entree/RA000124.rar\""_s);
+        QCOMPARE(ArchiverPresenceCommand(), u"rar -?"_s);
     }
 
     void givesBothSummaryLinesInBothLanguages_data() {
@@ -154,30 +152,29 @@ private slots:
         QTest::addColumn<QString>("line2");
         QTest::newRow("english singular")
             << LanguageEnglish << PassCounts{0, 0, 0, 1, 0, 0} << qint64(0)
-            << QStringLiteral("Saturday, May 12, 2001 - 14:02:15; 0 file in 1 source folder "
-                              "(0 invalid source folder; 0 invalid target folder)")
-            << QStringLiteral("Compressed files: 0, Uncompressed files: 0; elapsed time 0.00 s");
+            << u"Saturday, May 12, 2001 - 14:02:15; 0 file in 1 source folder "
+               "(0 invalid source folder; 0 invalid target folder)"_s
+            << u"Compressed files: 0, Uncompressed files: 0; elapsed time 0.00 s"_s;
         QTest::newRow("english plural")
             << LanguageEnglish << PassCounts{2, 1, 1, 2, 2, 2} << qint64(1005)
-            << QStringLiteral("Saturday, May 12, 2001 - 14:02:15; 2 files in 2 source folders "
-                              "(2 invalid source folders; 2 invalid target folders)")
-            << QStringLiteral("Compressed files: 1, Uncompressed files: 1; elapsed time 1.00 s");
+            << u"Saturday, May 12, 2001 - 14:02:15; 2 files in 2 source folders "
+               "(2 invalid source folders; 2 invalid target folders)"_s
+            << u"Compressed files: 1, Uncompressed files: 1; elapsed time 1.00 s"_s;
         QTest::newRow("french singular")
             << LanguageFrench << PassCounts{1, 1, 0, 1, 1, 0} << qint64(4270)
-            << QStringLiteral("samedi 12 mai 2001 à 14:02:15; 1 fichier dans 1 dossier source "
-                              "(1 dossier source invalide; 0 dossier cible invalide)")
-            << QStringLiteral("Fichiers compressés: 1, Fichiers décompressés: 0; durée 4,27 s");
+            << u"samedi 12 mai 2001 à 14:02:15; 1 fichier dans 1 dossier source "
+               "(1 dossier source invalide; 0 dossier cible invalide)"_s
+            << u"Fichiers compressés: 1, Fichiers décompressés: 0; durée 4,27 s"_s;
         QTest::newRow("french plural, long pass")
             << LanguageFrench << PassCounts{12, 10, 2, 3, 2, 5} << qint64(12345670)
-            << QStringLiteral("samedi 12 mai 2001 à 14:02:15; 12 fichiers dans 3 dossiers sources "
-                              "(2 dossiers sources invalides; 5 dossiers cibles invalides)")
-            << QStringLiteral(
-                   "Fichiers compressés: 10, Fichiers décompressés: 2; durée 12345,67 s");
+            << u"samedi 12 mai 2001 à 14:02:15; 12 fichiers dans 3 dossiers sources "
+               "(2 dossiers sources invalides; 5 dossiers cibles invalides)"_s
+            << u"Fichiers compressés: 10, Fichiers décompressés: 2; durée 12345,67 s"_s;
         QTest::newRow("other language value is english")
             << 7 << PassCounts{} << qint64(0)
-            << QStringLiteral("Saturday, May 12, 2001 - 14:02:15; 0 file in 0 source folder "
-                              "(0 invalid source folder; 0 invalid target folder)")
-            << QStringLiteral("Compressed files: 0, Uncompressed files: 0; elapsed time 0.00 s");
+            << u"Saturday, May 12, 2001 - 14:02:15; 0 file in 0 source folder "
+               "(0 invalid source folder; 0 invalid target folder)"_s
+            << u"Compressed files: 0, Uncompressed files: 0; elapsed time 0.00 s"_s;
     }
     void givesBothSummaryLinesInBothLanguages() {
         QFETCH(int, language);

@@ -21,6 +21,7 @@
 #include <optional>
 
 using namespace torvanelo;
+using namespace Qt::StringLiterals;
 using namespace torvanelo::test;
 using Call = FaultyFileSystem::Call;
 
@@ -42,10 +43,10 @@ QStringList strings(std::initializer_list<const char*> texts) {
 // injected into the file calls of the processor under test only.
 struct Chain {
     QTemporaryDir root;
-    QString home = root.filePath(QStringLiteral("home"));
-    QString source = root.filePath(QStringLiteral("source"));
-    QString middle = root.filePath(QStringLiteral("middle"));
-    QString delivered = root.filePath(QStringLiteral("final"));
+    QString home = root.filePath(u"home"_s);
+    QString source = root.filePath(u"source"_s);
+    QString middle = root.filePath(u"middle"_s);
+    QString delivered = root.filePath(u"final"_s);
     LinuxFileSystem real;
     FaultyFileSystem files{real};
     LinuxProcessRunner runner;
@@ -89,8 +90,7 @@ struct Chain {
         }
         const QStringList left = entryNames(source) + entryNames(middle);
         if (entryNames(delivered) != namesOf(originals) || !left.isEmpty())
-            return entryNames(delivered).join(u'|') + QStringLiteral(" delivered; left: ")
-                   + left.join(u'|');
+            return entryNames(delivered).join(u'|') + u" delivered; left: "_s + left.join(u'|');
         return QString();
     }
 
@@ -103,14 +103,13 @@ struct Chain {
         for (const QString& folder : {source, middle}) {
             for (const QString& name : entryNames(folder)) {
                 const auto content = readFile(pathIn(folder, name));
-                if (name.endsWith(QStringLiteral(".rr")) && content == original.content)
+                if (name.endsWith(u".rr"_s) && content == original.content)
                     return QString();
-                if (name.endsWith(QStringLiteral(".rar")) && content
-                    && content->contains(original.content))
+                if (name.endsWith(u".rar"_s) && content && content->contains(original.content))
                     return QString();
             }
         }
-        return QStringLiteral("lost: ") + original.name();
+        return u"lost: "_s + original.name();
     }
 };
 
@@ -119,8 +118,8 @@ struct Chain {
 bool plantLeftover(const QString& folder, const QString& base, const Original& original,
                    bool withNameFile = true) {
     LinuxFileSystem files;
-    const QString data = pathIn(folder, base + QStringLiteral(".rr"));
-    const QString name = pathIn(folder, base + QStringLiteral(".rn"));
+    const QString data = pathIn(folder, base + u".rr"_s);
+    const QString name = pathIn(folder, base + u".rn"_s);
     return writeFile(data, original.content) && writeAttributes(data, original.attributes)
            && files.setHidden(data, true)
            && (!withNameFile
@@ -134,17 +133,15 @@ bool makeArchive(const QString& folder, const QByteArray& data,
                  const std::optional<QByteArray>& nameFile) {
     QTemporaryDir staging;
     LinuxFileSystem files;
-    const QString base = staging.filePath(QStringLiteral("RA000001"));
-    if (!files.writeFile(base + QStringLiteral(".rr"), data)
-        || !files.setHidden(base + QStringLiteral(".rr"), true)
+    const QString base = staging.filePath(u"RA000001"_s);
+    if (!files.writeFile(base + u".rr"_s, data) || !files.setHidden(base + u".rr"_s, true)
         || (nameFile
-            && (!files.writeFile(base + QStringLiteral(".rn"), *nameFile)
-                || !files.setHidden(base + QStringLiteral(".rn"), true))))
+            && (!files.writeFile(base + u".rn"_s, *nameFile)
+                || !files.setHidden(base + u".rn"_s, true))))
         return false;
     LinuxProcessRunner runner;
-    return runner.RunAndWait(CompressCommand(staging.path() + u'/', QStringLiteral("RA000001")),
-                             RunOptions{})
-           && files.move(base + QStringLiteral(".rar"), at(folder, "RA000001.rar"), Replace::No);
+    return runner.RunAndWait(CompressCommand(staging.path() + u'/', u"RA000001"_s), RunOptions{})
+           && files.move(base + u".rar"_s, at(folder, "RA000001.rar"), Replace::No);
 }
 
 // The stages of the fault walk: the compression, the compression with an
@@ -172,8 +169,7 @@ bool runStage(Chain& chain, int stage) {
     if (stage == KeepingArchiver)
         fake.emplace("exec \"" + rarPath().toLocal8Bit() + "\" \"$1\" \"$2\" \"$3\" \"$4\"\n");
     if (stage == Uncompress)
-        return chain.processor(chain.files)
-            .UncompressFile(chain.uncompressing, QStringLiteral("RA000001.rar"));
+        return chain.processor(chain.files).UncompressFile(chain.uncompressing, u"RA000001.rar"_s);
     return chain.processor(chain.files).CompressFile(chain.compressing, WalkFile.name());
 }
 
@@ -202,7 +198,7 @@ private slots:
         QVERIFY(writeFile(at(chain.middle, "RA000005.rar"), "a5"));
         QVERIFY(writeFile(at(chain.source, "RA000006.rn"), "n6"));
         QVERIFY(writeFile(at(chain.source, "RA000007.rar"), "a7"));
-        QVERIFY(plantLeftover(chain.source, QStringLiteral("RA000008"), {"old.txt", "old", {}}));
+        QVERIFY(plantLeftover(chain.source, u"RA000008"_s, {"old.txt", "old", {}}));
 
         QVERIFY(chain.compress(file.name()));
         QVERIFY(chain.counter->save());
@@ -219,7 +215,7 @@ private slots:
         Chain chain;
         QVERIFY(writeFile(at(chain.source, "ra000124.RAR"), "archive"));
         QVERIFY(writeFile(at(chain.middle, "ra000124.RAR"), "older"));
-        QVERIFY(chain.compress(QStringLiteral("ra000124.RAR")));
+        QVERIFY(chain.compress(u"ra000124.RAR"_s));
         QCOMPARE(readFile(at(chain.middle, "ra000124.RAR")), QByteArray("archive"));
         QCOMPARE(chain.store->readLastFileNumber(), 0);
         const Original notes{"RA12345.rar", "not an archive", {{"user.x", "y"}}};
@@ -241,14 +237,14 @@ private slots:
         chain.journal = std::make_unique<DayJournal>(chain.real, chain.store->settings(),
                                                      QDate(2001, 5, 12), QLocale(QLocale::English));
         QVERIFY(chain.journal->open());
-        const QString source = chain.root.filePath(QStringLiteral("<b>x</b>"));
+        const QString source = chain.root.filePath(u"<b>x</b>"_s);
         QVERIFY(QDir().mkpath(source));
         const Original file{"a&b.txt", "x", {{"user.k", "v"}}};
         QVERIFY(plant(source, file));
         QVERIFY(chain.processor(chain.real)
                     .CompressFile(MakePairPaths(source, chain.middle), file.name()));
         QVERIFY(QFile::rename(at(chain.middle, "RA000001.rar"), at(chain.middle, "ra000001.rar")));
-        QVERIFY(chain.uncompress(QStringLiteral("ra000001.rar")));
+        QVERIFY(chain.uncompress(u"ra000001.rar"_s));
         QCOMPARE(chain.checkAllDelivered({file}), QString());
         const auto journal = readFile(chain.journal->path());
         const QByteArray root = chain.root.path().toUtf8();
@@ -283,9 +279,9 @@ private slots:
         QVERIFY(makeArchive(chain.middle, "payload", nameFile));
         const auto archive = readFile(at(chain.middle, "RA000001.rar"));
 
-        QVERIFY(!chain.uncompress(QStringLiteral("RA000001.rar")));
+        QVERIFY(!chain.uncompress(u"RA000001.rar"_s));
         QCOMPARE(chain.counts.FilesUncompressed, 0);
-        QCOMPARE(entryNames(chain.middle), QStringList{QStringLiteral("RA000001.rar")});
+        QCOMPARE(entryNames(chain.middle), QStringList{u"RA000001.rar"_s});
         QCOMPARE(readFile(at(chain.middle, "RA000001.rar")), archive);
         QCOMPARE(entryNames(chain.delivered), QStringList());
         QCOMPARE(entryNames(chain.root.path()), strings({"final", "home", "middle", "source"}));
@@ -300,13 +296,12 @@ private slots:
         QVERIFY(chain.compress(file.name()));
         QVERIFY(writeFile(at(chain.middle, "RA000001.rr"), "mine"));
         QVERIFY(writeFile(at(chain.middle, "RA000001.rn"), "mine too"));
-        const QString work =
-            pathIn(chain.middle, FileProcessor::WorkFolderName(QStringLiteral("RA000001")));
+        const QString work = pathIn(chain.middle, FileProcessor::WorkFolderName(u"RA000001"_s));
         QVERIFY(chain.real.makeFolder(work));
         QVERIFY(writeFile(at(work, "RA000001.rr"), "half"));
         QVERIFY(writeFile(pathIn(chain.delivered, file.name()), "older"));
 
-        QVERIFY(chain.uncompress(QStringLiteral("RA000001.rar")));
+        QVERIFY(chain.uncompress(u"RA000001.rar"_s));
         QCOMPARE(checkIntact(chain.delivered, file), QString());
         QCOMPARE(entryNames(chain.middle), strings({"RA000001.rn", "RA000001.rr"}));
         QCOMPARE(readFile(at(chain.middle, "RA000001.rr")), QByteArray("mine"));
@@ -340,11 +335,11 @@ private slots:
         const Original named{"named.txt", "named", {{"user.a", "1"}}};
         const Original taken{"taken.txt", "leftover data", {}};
         const Original nameless{"lost.txt", "nameless data", {}};
-        QVERIFY(plantLeftover(chain.source, QStringLiteral("RA000010"), named));
-        QVERIFY(plantLeftover(chain.source, QStringLiteral("XY000011"), taken));
+        QVERIFY(plantLeftover(chain.source, u"RA000010"_s, named));
+        QVERIFY(plantLeftover(chain.source, u"XY000011"_s, taken));
         QVERIFY(QDir().mkdir(at(chain.source, "taken.txt")));
-        QVERIFY(plantLeftover(chain.source, QStringLiteral("RA000012"), nameless, false));
-        QVERIFY(plantLeftover(chain.source, QStringLiteral("RA000013"), nameless));
+        QVERIFY(plantLeftover(chain.source, u"RA000012"_s, nameless, false));
+        QVERIFY(plantLeftover(chain.source, u"RA000013"_s, nameless));
         QVERIFY(chain.real.writeFile(at(chain.source, "RA000013.rn"), "\"2E00\""));
         for (const char* hidden : {"RA000014.rn", ".torvanelo-RA000015.rar-a1B2c3.tmp", "secret"})
             QVERIFY(writeFile(at(chain.source, hidden), "\"6100\"")
@@ -364,7 +359,7 @@ private slots:
         QCOMPARE(entryNames(chain.source),
                  strings({"RA000012.rr", "RA000013.rn", "RA000013.rr", "named.txt", "secret",
                           "taken (2).txt", "taken.txt"}));
-        QCOMPARE(entryNames(chain.delivered), QStringList{QStringLiteral(".torvanelo-x.tmp")});
+        QCOMPARE(entryNames(chain.delivered), QStringList{u".torvanelo-x.tmp"_s});
         QCOMPARE(chain.counts.FilesHandled, 1);
     }
 
@@ -372,11 +367,9 @@ private slots:
     // block the pass).
     void leavesSpecialEntriesAlone() {
         Chain chain;
-        QVERIFY(writeFile(chain.root.filePath(QStringLiteral("elsewhere")), "elsewhere"));
-        QVERIFY(QFile::link(chain.root.filePath(QStringLiteral("elsewhere")),
-                            at(chain.source, "link")));
-        QVERIFY(QFile::link(chain.root.filePath(QStringLiteral("home")),
-                            at(chain.source, "folder link")));
+        QVERIFY(writeFile(chain.root.filePath(u"elsewhere"_s), "elsewhere"));
+        QVERIFY(QFile::link(chain.root.filePath(u"elsewhere"_s), at(chain.source, "link")));
+        QVERIFY(QFile::link(chain.root.filePath(u"home"_s), at(chain.source, "folder link")));
         QVERIFY(::mkfifo(encodeFileName(at(chain.source, "fifo")).constData(), 0600) == 0);
         chain.passBoth();
         QCOMPARE(chain.counts.FilesHandled, 0);
@@ -423,8 +416,7 @@ private slots:
             QCOMPARE(entryNames(chain.delivered), QStringList{WalkFile.name()});
         } else {
             for (const QString& name : entryNames(chain.middle))
-                QVERIFY2(stage == Compress && name.startsWith(QStringLiteral("RA"))
-                             && name.endsWith(QStringLiteral(".rar")),
+                QVERIFY2(stage == Compress && name.startsWith(u"RA"_s) && name.endsWith(u".rar"_s),
                          qPrintable(name));
         }
         chain.passBoth();
@@ -462,7 +454,7 @@ private slots:
     void measuresArchiverMovesAndCounter() {
         Chain chain;
         QVERIFY(plant(chain.source, WalkFile));
-        PassCosts costs(chain.root.filePath(QStringLiteral("costs")));
+        PassCosts costs(chain.root.filePath(u"costs"_s));
         costs.startPass();
         chain.passBoth(&costs);
         QCOMPARE(chain.checkAllDelivered({WalkFile}), QString());
