@@ -130,6 +130,14 @@ bool setAttribute(const QByteArray& path, const std::string& name, const std::st
     return ::lsetxattr(path.constData(), name.c_str(), value.data(), value.size(), 0) == 0;
 }
 
+QByteArray workedExample() {
+    return QByteArray::fromHex(
+        "52617221 1a070100 c51a3332 03010000 3985b372 2102030b 0a040a20 a1ca36b6"
+        "00000864 656d6f2e 7478740a 03020000 6dc64717 da016669 6c652064 6174610a"
+        "685ea335 1f03230e 0c040c00 fd9fdd53 00000353 544d0d07 3a64656d 6f2e7374"
+        "7265616d 73747265 616d2064 6174610a 1d775651 03050400");
+}
+
 namespace handmade {
 
 QByteArray vint(uint64_t value) {

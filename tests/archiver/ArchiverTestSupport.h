@@ -43,6 +43,10 @@ QList<QByteArray> folderEntries(const QByteArray& folder);
 std::map<std::string, std::string> allUserAttributes(const QByteArray& path);
 bool setAttribute(const QByteArray& path, const std::string& name, const std::string& value);
 
+// The worked example of the published format notes: demo.txt holding
+// "file data\n" with one stream, ":demo.stream", holding "stream data\n".
+QByteArray workedExample();
+
 // The test's own RAR 5.0 writer.
 namespace handmade {
 
