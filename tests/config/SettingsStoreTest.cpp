@@ -88,14 +88,11 @@ private slots:
         QCOMPARE(values.count(key) ? values.at(key) : s.DefaultDelay, expected);
     }
 
-    // The net send text until one is set; text keys are taken as stored,
-    // unchecked.
-    void textKeys() {
+    // The net send text until one is set.
+    void netSendTextUntilOneIsSet() {
         QCOMPARE(read().NetSendMessage,
                  u"Administrator \"Warning from Torvanelo: unknown folder\""_s);
-        QVERIFY(writeFile(ini(), "[Configuration]\nPrefixeFichiersCompresses=abc\n"
-                                 "MessageNetSend=ops \"disk\"\n"));
-        QCOMPARE(read().CompressedPrefix, u"abc"_s);
+        QVERIFY(writeFile(ini(), "[Configuration]\nMessageNetSend=ops \"disk\"\n"));
         QCOMPARE(read().NetSendMessage, u"ops \"disk\""_s);
     }
 
