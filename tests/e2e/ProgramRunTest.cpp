@@ -1,11 +1,7 @@
-#include "NameCodec.h"
-#include "TestFiles.h"
+#include "ProgramFolder.h"
+#include "SyslogSink.h"
 #include "TestRegistry.h"
-#include "linux/LinuxFileSystem.h"
 
-#include <QDir>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <map>
@@ -16,166 +12,155 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// A pair file field: the hex of the path's UTF-16 code units, low byte first.
-QByteArray pairField(const QString& path) {
-    QByteArray hex;
-    for (const QChar unit : path) {
-        const char16_t code = unit.unicode();
-        hex += QByteArray::number(code & 0xff, 16).rightJustified(2, '0').toUpper();
-        hex += QByteArray::number(code >> 8, 16).rightJustified(2, '0').toUpper();
+// Many files of many kinds, by name: sizes from empty to tens of kilobytes,
+// names with accents, blanks, a line break and bytes that are not UTF-8,
+// streams with binary and empty values.
+std::map<QString, Original> manyOriginals(int count) {
+    std::map<QString, Original> originals;
+    for (int n = 0; n < count; ++n) {
+        const QByteArray number = QByteArray::number(n).rightJustified(4, '0');
+        const QByteArray names[] = {"fichier " + number + ".dat", "Relevé d'été n°" + number,
+                                    "caf\xe9 " + number + ".bin", "ligne\nbrisée " + number};
+        Original file{names[n % 50 < 4 ? n % 50 : 0], {}, {{"user.n", std::to_string(n)}}};
+        for (int i = 0; i < (n * 97) % 30000; ++i)
+            file.content.append(char((i * 31 + n) & 0xff));
+        if (n % 3 == 0)
+            file.attributes["user.com.apple.FinderInfo"] = std::string(32, char(n & 0xff));
+        if (n % 7 == 0)
+            file.attributes["user.vide"] = std::string();
+        originals[file.name()] = file;
     }
-    return '"' + hex + '"';
+    return originals;
 }
-
-QString programPath() {
-    return buildDir() + u"/torvanelo"_s;
-}
-
-// The built program, headless, in its own program folder and with its own
-// runtime folder (so copies run by other tests never meet its lock).
-class ProgramRun {
-public:
-    ProgramRun(const QString& home, const QString& runtime) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"TORVANELO_HOME"_s, home);
-        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-        environment.insert(u"XDG_RUNTIME_DIR"_s, runtime);
-        environment.remove(u"TORVANELO_SERVICE"_s);
-        m_process.setProcessEnvironment(environment);
-        m_process.setWorkingDirectory(home);
-        m_process.start(programPath(), QStringList());
-    }
-    ~ProgramRun() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(-1);
-        }
-    }
-    QProcess& process() { return m_process; }
-    // Waits for the end, without a time limit of its own.
-    bool finish() { return m_process.waitForFinished(-1); }
-
-private:
-    QProcess m_process;
-};
 
 } // namespace
 
-// The built program as a user or a batch job runs it.
+// The built program as the service manager, a user or a batch job runs it.
 class ProgramRunTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void batchRunDeliversChainedFiles();
+    void serviceStoppedMidPassLosesNothing();
     void secondCopyIsRefused();
     void oddHexPairFileEndsItUntouched();
 };
 
-void ProgramRunTest::batchRunDeliversChainedFiles() {
-    QTemporaryDir home;
-    QTemporaryDir runtime;
-    QDir(home.path()).mkpath(u"depot/in"_s);
-    QDir(home.path()).mkpath(u"depot/middle"_s);
-    QDir(home.path()).mkpath(u"depot/out"_s);
-    const QString in = home.filePath(u"depot/in"_s);
-    const QString middle = home.filePath(u"depot/middle"_s);
-    const QString out = home.filePath(u"depot/out"_s);
-    const bool attributes = supportsUserAttributes(in);
-
-    struct Dropped {
-        QByteArray content;
-        Attributes streams;
+void ProgramRunTest::serviceStoppedMidPassLosesNothing() {
+    ProgramFolder site;
+    QVERIFY(supportsUserAttributes(site.in));
+    // Only the first pass runs: the next would come an hour later.
+    QVERIFY(site.writeSettings("Temporisation=3600\r\n"));
+    const auto originals = manyOriginals(400);
+    for (const auto& [name, original] : originals)
+        QVERIFY(plant(site.in, original));
+    // The installed unit in a folder of its own, a stand-in systemctl first
+    // in the program's search (it answers the state queries and records
+    // every call) and a socket standing in for the system log.
+    const QString units = site.root.filePath(u"units"_s);
+    const QString calls = site.root.filePath(u"systemctl.calls"_s);
+    const QString systemctl = pathIn(site.home, u"systemctl"_s);
+    QVERIFY(QDir().mkpath(units) && writeFile(units + u"/torvanelo.service"_s, "# unit\n"));
+    QVERIFY(writeFile(systemctl, "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + QFile::encodeName(calls)
+                                     + "'\ncase \"$1\" in is-active) echo active ;;\n"
+                                       "is-enabled) echo enabled ;; *) exit 1 ;; esac\n"));
+    QVERIFY(setMode(systemctl, 0755));
+    SyslogSink log;
+    QVERIFY(log.bound);
+    QProcessEnvironment service;
+    service.insert(u"TORVANELO_SERVICE"_s, u"1"_s);
+    service.insert(u"TORVANELO_UNIT_FOLDER"_s, units);
+    service.insert(u"XDG_DATA_HOME"_s, site.root.filePath(u"data"_s));
+    service.insert(u"TORVANELO_SYSLOG_SOCKET"_s, log.path);
+    const auto archives = [&] {
+        const QStringList names = entryNames(site.middle);
+        return std::count_if(names.begin(), names.end(),
+                             [](const QString& name) { return name.endsWith(u".rar"_s); });
     };
-    // Names of every kind a Linux folder may hold, a Unicode one, one that is
-    // not UTF-8 at all, an empty file, binary data and attribute values.
-    const std::map<QString, Dropped> dropped{
-        {u"Plan.doc"_s,
-         {QByteArray("plan"),
-          {{"user.com.apple.FinderInfo", std::string(32, '\0')},
-           {"user.com.apple.ResourceFork", std::string("\x00\xff rsrc", 7)}}}},
-        {u"Relevé d'été (2024).txt"_s, {QByteArray("des données\n"), {{"user.note", "été"}}}},
-        {decodeFileName(QByteArray("caf\xe9 latin-1.bin")),
-         {QByteArray("\x00\x01\x02\xff", 4), {}}},
-        {u"vide"_s, {QByteArray(), {{"user.empty", std::string()}}}},
-    };
-    for (const auto& [name, file] : dropped) {
-        QVERIFY(writeFile(in + u'/' + name, file.content));
-        if (attributes && !file.streams.empty())
-            QVERIFY(writeAttributes(in + u'/' + name, file.streams));
+
+    // Its passes start at once: archives appear although the next pass is an
+    // hour away. It is stopped while most files still wait.
+    QProcess program;
+    site.start(program, service);
+    QVERIFY2(program.waitForStarted(-1), qPrintable(program.errorString()));
+    const QByteArray pid = QByteArray::number(program.processId());
+    while (program.state() == QProcess::Running && archives() < 5)
+        program.waitForFinished(5);
+    QVERIFY2(program.state() == QProcess::Running, program.readAllStandardError().constData());
+    program.terminate();
+    QVERIFY(program.waitForFinished(-1));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(program.exitCode() == 0, program.readAllStandardError().constData());
+
+    QList<QByteArray> entries = log.received();
+    for (QByteArray& entry : entries)
+        entry = withoutStamp(entry);
+    QCOMPARE(entries,
+             (QList<QByteArray>{"<14>Torvanelo[" + pid + "]: Torvanelo Service: started",
+                                "<14>Torvanelo[" + pid + "]: Torvanelo Service: stopped"}));
+    // The service manager was only asked whether the service runs (when the
+    // passes stopped); nothing was installed, enabled or stopped.
+    QCOMPARE(readFile(calls).value_or("<no call>"), QByteArray("is-active torvanelo.service\n"));
+
+    // Nothing is half-moved: untouched files under their own names wait in
+    // the source folder, complete archives only (one per file that left) in
+    // the middle one; the pass stopped before the second pair.
+    const QStringList left = entryNames(site.in);
+    QVERIFY(!left.isEmpty());
+    for (const QString& name : left) {
+        const auto original = originals.find(name);
+        QVERIFY2(original != originals.end(), qPrintable(name));
+        QCOMPARE(checkIntact(site.in, original->second, false), QString());
     }
+    QCOMPARE(entryNames(site.middle).size(), archives());
+    QCOMPARE(std::size_t(archives() + left.size()), originals.size());
+    QCOMPARE(entryNames(site.out), QStringList());
 
-    QVERIFY(writeFile(home.filePath(u"Torvanelo.w"_s), pairField(in) + ',' + pairField(middle)
-                                                           + "\r\n" + pairField(middle) + ','
-                                                           + pairField(out) + "\r\n"));
-    QVERIFY(writeFile(home.filePath(u"Torvanelo.ini"_s),
-                      "[Configuration]\r\nAutomatique=1\r\nArretAutomatique=1\r\n"
-                      "[Rar_2]\r\nRar=1\r\n"));
-
-    ProgramRun run(home.path(), runtime.path());
-    QVERIFY(run.finish());
-    const QByteArray errors = run.process().readAllStandardError();
-    QCOMPARE(run.process().exitStatus(), QProcess::NormalExit);
-    QVERIFY2(run.process().exitCode() == 0, errors.constData());
-
-    // Listed on raw bytes: QDir drops a name that is not UTF-8.
-    LinuxFileSystem files;
-    QCOMPARE(files.list(in).value_or(std::vector<DirectoryEntry>(1)).size(), std::size_t(0));
-    QCOMPARE(files.list(middle).value_or(std::vector<DirectoryEntry>(1)).size(), std::size_t(0));
-    const auto delivered = files.list(out);
-    QVERIFY(delivered.has_value());
-    QCOMPARE(delivered->size(), dropped.size());
-    for (const auto& [name, file] : dropped) {
-        const QString path = out + u'/' + name;
-        QVERIFY2(readFile(path).has_value(), qPrintable(name));
-        QCOMPARE(*readFile(path), file.content);
-        if (attributes)
-            QCOMPARE(readAttributes(path).value_or(Attributes{{"unreadable", ""}}), file.streams);
-    }
-    // One archive per file was made and counted.
-    QVERIFY(readFile(home.filePath(u"Torvanelo.ini"_s))
-                ->contains("LastFileNumber=" + QByteArray::number(int(dropped.size()))));
-    // QTemporaryDir cannot remove what QDir cannot name.
-    for (const DirectoryEntry& entry : *delivered)
-        QVERIFY(files.remove(out + u'/' + entry.name));
+    // Run again as a batch job (by hand, started at once, ending after its
+    // pass): everything arrives, intact by content, name and streams.
+    QVERIFY(QFile::remove(systemctl));
+    QVERIFY(site.writeSettings("Automatique=1\r\nArretAutomatique=1\r\n"));
+    const auto batch = site.run();
+    QVERIFY2(batch.ok, qPrintable(batch.errors));
+    QCOMPARE(entryNames(site.in) + entryNames(site.middle), QStringList());
+    QCOMPARE(std::size_t(entryNames(site.out).size()), originals.size());
+    for (const auto& [name, original] : originals)
+        QCOMPARE(checkIntact(site.out, original), QString());
 }
 
 void ProgramRunTest::secondCopyIsRefused() {
-    QTemporaryDir firstHome;
-    QTemporaryDir secondHome;
-    QTemporaryDir runtime;
-    QVERIFY(writeFile(secondHome.filePath(u"Torvanelo.ini"_s), "[Configuration]\nLangue=1\n"));
-    ProgramRun first(firstHome.path(), runtime.path());
-    QVERIFY(first.process().waitForStarted(-1));
+    ProgramFolder first;
+    ProgramFolder second;
+    QVERIFY(writeFile(pathIn(second.home, u"Torvanelo.ini"_s), "[Configuration]\nLangue=1\n"));
+    QProcess running;
+    first.start(running);
     // The first copy holds its lock once its lock file is there.
-    QTRY_VERIFY_WITH_TIMEOUT(
-        !QDir(runtime.path()).entryList({u"torvanelo-*.lock"_s}, QDir::Files).isEmpty(), 120000);
+    while (running.state() != QProcess::NotRunning
+           && QDir(first.runtime).entryList({u"torvanelo-*.lock"_s}, QDir::Files).isEmpty())
+        running.waitForFinished(5);
 
-    ProgramRun second(secondHome.path(), runtime.path());
-    QVERIFY(second.finish());
-    QCOMPARE(second.process().exitStatus(), QProcess::NormalExit);
-    QCOMPARE(second.process().exitCode(), 1);
-    QVERIFY(QString::fromUtf8(second.process().readAllStandardError())
-                .contains(u"Torvanelo: Programme déjà lancé"_s));
-    // The first copy goes on, untold.
-    QCOMPARE(first.process().state(), QProcess::Running);
-    QCOMPARE(*readFile(secondHome.filePath(u"Torvanelo.ini"_s)),
+    QProcessEnvironment sameSession;
+    sameSession.insert(u"XDG_RUNTIME_DIR"_s, first.runtime);
+    const auto refused = second.run(1, sameSession);
+    QVERIFY2(refused.ok, qPrintable(refused.errors));
+    QVERIFY(refused.errors.contains(u"Torvanelo: Programme déjà lancé"_s));
+    // The first copy goes on, untold; the second wrote nothing.
+    QCOMPARE(running.state(), QProcess::Running);
+    QCOMPARE(*readFile(pathIn(second.home, u"Torvanelo.ini"_s)),
              QByteArray("[Configuration]\nLangue=1\n"));
+    running.kill();
+    QVERIFY(running.waitForFinished(-1));
 }
 
 void ProgramRunTest::oddHexPairFileEndsItUntouched() {
-    QTemporaryDir home;
-    QTemporaryDir runtime;
+    ProgramFolder site;
     const QByteArray pairs("\"2F0074006D007\",\"\"\r\n");
-    const QString pairFile = home.filePath(u"Torvanelo.w"_s);
+    const QString pairFile = pathIn(site.home, u"Torvanelo.w"_s);
     QVERIFY(writeFile(pairFile, pairs));
-    ProgramRun run(home.path(), runtime.path());
-    QVERIFY(run.finish());
-    QCOMPARE(run.process().exitStatus(), QProcess::NormalExit);
-    QCOMPARE(run.process().exitCode(), 1);
-    QVERIFY(QString::fromUtf8(run.process().readAllStandardError())
-                .contains(u"Invalid hexa string in the parameters file "_s + pairFile));
+    const auto ended = site.run(1);
+    QVERIFY2(ended.ok, qPrintable(ended.errors));
+    QVERIFY(ended.errors.contains(u"Invalid hexa string in the parameters file "_s + pairFile));
     QCOMPARE(*readFile(pairFile), pairs);
-    QVERIFY(!QFile::exists(home.filePath(u"Torvanelo.ini"_s)));
+    QVERIFY(!QFile::exists(pathIn(site.home, u"Torvanelo.ini"_s)));
 }
 
 TORVANELO_TEST(ProgramRunTest);

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "EngineTestFiles.h"
+#include "HexCodec.h"
+
+#include <QDir>
+#include <QProcess>
+
+#include <csignal>
+#include <sys/prctl.h>
+
+namespace torvanelo::test {
+
+// The built program's own folder with a compressing pair (in -> middle)
+// chained to an uncompressing pair (middle -> out), each folder under one
+// temporary root, and a runtime folder of its own so copies run by other
+// tests never meet its lock.
+struct ProgramFolder {
+    QTemporaryDir root;
+    QString home = root.filePath(QStringLiteral("home"));
+    QString in = root.filePath(QStringLiteral("in"));
+    QString middle = root.filePath(QStringLiteral("middle"));
+    QString out = root.filePath(QStringLiteral("out"));
+    QString runtime = root.filePath(QStringLiteral("runtime"));
+
+    ProgramFolder() {
+        for (const QString& folder : {home, in, middle, out, runtime})
+            QDir().mkpath(folder);
+        setMode(runtime, 0700);
+    }
+    // QTemporaryDir cannot remove names that are not UTF-8.
+    ~ProgramFolder() { removeTree(root.path()); }
+
+    static QByteArray pairField(const QString& path) {
+        return '"' + HexEncode(toUtf16Le(path)).toLatin1() + '"';
+    }
+
+    // The pair file and the parameters file, with these [Configuration] lines.
+    bool writeSettings(const QByteArray& configuration) const {
+        return writeFile(pathIn(home, QStringLiteral("Torvanelo.w")),
+                         pairField(in) + ',' + pairField(middle) + "\r\n" + pairField(middle) + ','
+                             + pairField(out) + "\r\n")
+               && writeFile(pathIn(home, QStringLiteral("Torvanelo.ini")),
+                            "[Configuration]\r\n" + configuration + "[Rar_2]\r\nRar=1\r\n");
+    }
+
+    // Starts the program headless, as a user's copy unless `extra` says
+    // otherwise. It ends with the test, also when ctest kills the test.
+    void start(QProcess& program, const QProcessEnvironment& extra = {}) const {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("TORVANELO_SERVICE"));
+        environment.remove(QStringLiteral("TORVANELO_COSTS"));
+        environment.insert(QStringLiteral("TORVANELO_HOME"), home);
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        environment.insert(extra);
+        program.setProcessEnvironment(environment);
+        program.setWorkingDirectory(home);
+        program.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        program.start(buildDir() + QStringLiteral("/torvanelo"), QStringList());
+    }
+
+    // Runs the program to its end: ok when it ended normally with this
+    // status; errors is what it wrote on its error output.
+    struct Ended {
+        bool ok = false;
+        QString errors;
+    };
+    Ended run(int status = 0, const QProcessEnvironment& extra = {}) const {
+        QProcess program;
+        start(program, extra);
+        const bool ended = program.waitForFinished(-1);
+        return {ended && program.exitStatus() == QProcess::NormalExit
+                    && program.exitCode() == status,
+                QString::fromUtf8(program.readAllStandardError())};
+    }
+};
+
+} // namespace torvanelo::test
