@@ -45,11 +45,9 @@ private slots:
             address += daemon.readAllStandardOutput();
         if (!address.contains('\n'))
             QSKIP(qPrintable(u"no dbus-daemon here: "_s + daemon.errorString()));
-        const auto bus = [&](const QString& name) {
-            return QDBusConnection::connectToBus(QString::fromUtf8(address.trimmed()), name);
-        };
-        QDBusConnection logind = bus(u"logind"_s);
-        QDBusConnection ours = bus(u"ours"_s);
+        const QString at = QString::fromUtf8(address.trimmed());
+        QDBusConnection logind = QDBusConnection::connectToBus(at, u"logind"_s);
+        QDBusConnection ours = QDBusConnection::connectToBus(at, u"ours"_s);
         QVERIFY2(logind.isConnected() && ours.isConnected(),
                  qPrintable(ours.lastError().message()));
         QVERIFY(logind.registerService(u"org.freedesktop.login1"_s));
