@@ -1,7 +1,6 @@
 #include "ArchiveNames.h"
 
 #include "ArchiverCommands.h"
-#include "NameCodec.h"
 #include "PassSummary.h"
 #include "TestRegistry.h"
 #include "Texts.h"
@@ -81,51 +80,6 @@ private slots:
             QVERIFY2(!IsLeftoverBaseName(QString::fromLatin1(base), ra), base);
     }
 
-    // A name file keeps the original name as UTF-16LE hex in quotes; other
-    // writers may use lower case, blanks and no line end. A name file that
-    // could escape the target folder or is malformed is refused (an empty
-    // expected name).
-    void readsNameFiles_data() {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QByteArray>("name");
-        const QList<QByteArray> ownNames = {
-            "Plan.doc",          "  two  blanks .txt ", "\xd0\x9f\xd0\xbb\xd0\xb0\xd0\xbd.txt",
-            "\xf0\x9f\x91\x8b",  "caf\xe9 \x80\xff",    "a\"b\nc",
-            QByteArray(255, 'x')};
-        for (const QByteArray& name : ownNames)
-            QTest::addRow("own %s", name.left(20).toHex().constData())
-                << MakeNameFile(decodeFileName(name)) << name;
-        QTest::newRow("other writer") << QByteArray("  \"610062006300\"  \n") << QByteArray("abc");
-        QTest::newRow("lower-case hex") << QByteArray("\"2f04\"") << QByteArray("\xd0\xaf");
-        QTest::newRow("empty file") << QByteArray() << QByteArray();
-        QTest::newRow("empty name") << QByteArray("\"\"\r\n") << QByteArray();
-        QTest::newRow("odd length") << QByteArray("\"61006\"\r\n") << QByteArray();
-        QTest::newRow("odd byte count") << QByteArray("\"610062\"\r\n") << QByteArray();
-        QTest::newRow("not hex") << QByteArray("\"6100ZZ00\"\r\n") << QByteArray();
-        QTest::newRow("no quotes") << QByteArray("61006200\r\n") << QByteArray();
-        QTest::newRow("open quote") << QByteArray("\"61006200\r\n") << QByteArray();
-        QTest::newRow("inner quote") << QByteArray("\"6100\"6200\"\r\n") << QByteArray();
-        QTest::newRow("dot") << QByteArray("\"2E00\"") << QByteArray();
-        QTest::newRow("dot dot") << QByteArray("\"2E002E00\"") << QByteArray();
-        QTest::newRow("slash") << QByteArray("\"61002F006200\"") << QByteArray();
-        QTest::newRow("escape upwards") << QByteArray("\"2E002E002F007800\"") << QByteArray();
-        QTest::newRow("nul") << QByteArray("\"61000000\"") << QByteArray();
-        QTest::newRow("256 bytes") << '"' + QByteArray("7800").repeated(256) + '"' << QByteArray();
-        QTest::newRow("256 bytes of UTF-8")
-            << '"' + QByteArray("2F04").repeated(128) + '"' << QByteArray();
-        QTest::newRow("binary") << QByteArray("\x00\xff\"\x01", 4) << QByteArray();
-        QTest::newRow("two names") << QByteArray("\"6100\"\r\n\"6200\"\r\n") << QByteArray();
-    }
-    void readsNameFiles() {
-        QFETCH(QByteArray, content);
-        QFETCH(QByteArray, name);
-        const auto read = ReadNameFile(content);
-        QCOMPARE(read.has_value(), !name.isEmpty());
-        if (read)
-            QCOMPARE(encodeFileName(*read), name);
-        QCOMPARE(MakeNameFile(u"aЯ"_s), QByteArray("\"61002F04\"\r\n"));
-    }
-
     // A recovered leftover whose own name is taken gets a free variant.
     void makesNameVariants() {
         QCOMPARE(NameVariant(u"Report.doc"_s, 2), u"Report (2).doc"_s);
@@ -150,11 +104,6 @@ private slots:
         QTest::addColumn<qint64>("milliseconds");
         QTest::addColumn<QString>("line1");
         QTest::addColumn<QString>("line2");
-        QTest::newRow("english singular")
-            << LanguageEnglish << PassCounts{0, 0, 0, 1, 0, 0} << qint64(0)
-            << u"Saturday, May 12, 2001 - 14:02:15; 0 file in 1 source folder "
-               "(0 invalid source folder; 0 invalid target folder)"_s
-            << u"Compressed files: 0, Uncompressed files: 0; elapsed time 0.00 s"_s;
         QTest::newRow("english plural")
             << LanguageEnglish << PassCounts{2, 1, 1, 2, 2, 2} << qint64(1005)
             << u"Saturday, May 12, 2001 - 14:02:15; 2 files in 2 source folders "

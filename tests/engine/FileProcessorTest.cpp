@@ -43,33 +43,33 @@ QStringList strings(std::initializer_list<const char*> texts) {
 // injected into the file calls of the processor under test only.
 struct Chain {
     QTemporaryDir root;
-    QString home = root.filePath(u"home"_s);
-    QString source = root.filePath(u"source"_s);
-    QString middle = root.filePath(u"middle"_s);
-    QString delivered = root.filePath(u"final"_s);
+    QString home = made(u"home"_s);
+    QString source = made(u"source"_s);
+    QString middle = made(u"middle"_s);
+    QString delivered = made(u"final"_s);
     LinuxFileSystem real;
     FaultyFileSystem files{real};
     LinuxProcessRunner runner;
-    std::unique_ptr<SettingsStore> store;
-    std::unique_ptr<SettingsArchiveCounter> counter;
+    SettingsStore store{home};
+    SettingsArchiveCounter counter{store};
     PassCounts counts;
     std::unique_ptr<DayJournal> journal;
     PairPaths compressing = MakePairPaths(source, middle);
     PairPaths uncompressing = MakePairPaths(middle, delivered);
 
     Chain() {
-        for (const QString& folder : {home, source, middle, delivered})
-            QDir().mkpath(folder);
-        store = std::make_unique<SettingsStore>(home);
-        store->readLanguage();
-        store->readRemaining();
-        counter = std::make_unique<SettingsArchiveCounter>(*store);
+        store.readLanguage();
+        store.readRemaining();
     }
     ~Chain() { removeTree(root.path()); }
+    QString made(const QString& name) {
+        QDir().mkpath(root.filePath(name));
+        return root.filePath(name);
+    }
 
     FileProcessor processor(FileSystem& fileSystem, PassCosts* costs = nullptr) {
         return FileProcessor(
-            fileSystem, runner, *counter, store->settings(), counts, journal.get(),
+            fileSystem, runner, counter, store.settings(), counts, journal.get(),
             [] { return false; }, costs);
     }
     bool compress(const QString& name) { return processor(real).CompressFile(compressing, name); }
@@ -192,7 +192,7 @@ private slots:
     // file or data file in the source folder, is skipped.
     void takesTheNextFreeNumber() {
         Chain chain;
-        QVERIFY(chain.store->writeLastFileNumber(4));
+        QVERIFY(chain.store.writeLastFileNumber(4));
         const Original file{"new.txt", "new", {}};
         QVERIFY(plant(chain.source, file));
         QVERIFY(writeFile(at(chain.middle, "RA000005.rar"), "a5"));
@@ -201,8 +201,8 @@ private slots:
         QVERIFY(plantLeftover(chain.source, u"RA000008"_s, {"old.txt", "old", {}}));
 
         QVERIFY(chain.compress(file.name()));
-        QVERIFY(chain.counter->save());
-        QCOMPARE(chain.store->readLastFileNumber(), 9);
+        QVERIFY(chain.counter.save());
+        QCOMPARE(chain.store.readLastFileNumber(), 9);
         QCOMPARE(entryNames(chain.middle), strings({"RA000005.rar", "RA000009.rar"}));
         QCOMPARE(readFile(at(chain.middle, "RA000005.rar")), QByteArray("a5"));
         QCOMPARE(readFile(at(chain.source, "RA000007.rar")), QByteArray("a7"));
@@ -210,42 +210,36 @@ private slots:
     }
 
     // An own archive in a compressing pair, and any other file in an
-    // uncompressing pair, replace the target's file of that name as they are.
-    void movesOwnArchivesAndOtherFilesThrough() {
+    // uncompressing pair, replace the target's file of that name as they
+    // are, without taking a number. The journal names both ends of each
+    // file's way, HTML-escaped.
+    void movesThroughPacksAndJournalsEscapedPaths() {
         Chain chain;
+        QVERIFY(chain.store.setLogEnabled(true) && chain.store.setLogFileNames(true));
+        QVERIFY(chain.store.setLogFolder(chain.home));
+        chain.journal = std::make_unique<DayJournal>(chain.real, chain.store.settings(),
+                                                     QDate(2001, 5, 12), QLocale(QLocale::English));
+        QVERIFY(chain.journal->open());
         QVERIFY(writeFile(at(chain.source, "ra000124.RAR"), "archive"));
         QVERIFY(writeFile(at(chain.middle, "ra000124.RAR"), "older"));
         QVERIFY(chain.compress(u"ra000124.RAR"_s));
         QCOMPARE(readFile(at(chain.middle, "ra000124.RAR")), QByteArray("archive"));
-        QCOMPARE(chain.store->readLastFileNumber(), 0);
         const Original notes{"RA12345.rar", "not an archive", {{"user.x", "y"}}};
         QVERIFY(plant(chain.middle, notes));
         QVERIFY(writeFile(pathIn(chain.delivered, notes.name()), "older"));
         QVERIFY(chain.uncompress(notes.name()));
         QCOMPARE(checkIntact(chain.delivered, notes), QString());
-        QCOMPARE(chain.counts.FilesCompressed, 1);
-        QCOMPARE(chain.counts.FilesUncompressed, 1);
-    }
 
-    // The journal names both ends of each file's way, HTML-escaped; an
-    // archive renamed to lower case is still found with its members.
-    void journalsEscapedPathsOfARenamedArchive() {
-        Chain chain;
-        QVERIFY(chain.store->setLogEnabled(true));
-        QVERIFY(chain.store->setLogFileNames(true));
-        QVERIFY(chain.store->setLogFolder(chain.home));
-        chain.journal = std::make_unique<DayJournal>(chain.real, chain.store->settings(),
-                                                     QDate(2001, 5, 12), QLocale(QLocale::English));
-        QVERIFY(chain.journal->open());
-        const QString source = chain.root.filePath(u"<b>x</b>"_s);
-        QVERIFY(QDir().mkpath(source));
+        const QString source = chain.made(u"<b>x</b>"_s);
         const Original file{"a&b.txt", "x", {{"user.k", "v"}}};
         QVERIFY(plant(source, file));
         QVERIFY(chain.processor(chain.real)
                     .CompressFile(MakePairPaths(source, chain.middle), file.name()));
-        QVERIFY(QFile::rename(at(chain.middle, "RA000001.rar"), at(chain.middle, "ra000001.rar")));
-        QVERIFY(chain.uncompress(u"ra000001.rar"_s));
-        QCOMPARE(chain.checkAllDelivered({file}), QString());
+        QVERIFY(chain.uncompress(u"RA000001.rar"_s));
+        QCOMPARE(checkIntact(chain.delivered, file), QString());
+        QCOMPARE(chain.counter.readLastFileNumber(), 1);
+        QCOMPARE(chain.counts.FilesCompressed, 2);
+        QCOMPARE(chain.counts.FilesUncompressed, 2);
         const auto journal = readFile(chain.journal->path());
         const QByteArray root = chain.root.path().toUtf8();
         QVERIFY2(journal
@@ -253,33 +247,67 @@ private slots:
                                           + "/&lt;b&gt;x&lt;/b&gt;/a&amp;b.txt -> " + root
                                           + "/middle/RA000001.rar</small><br>\r\n"
                                             "<small><b>Unrar</b> - "
-                                          + root + "/middle/ra000001.rar -> " + root
+                                          + root + "/middle/RA000001.rar -> " + root
                                           + "/final/a&amp;b.txt</small><br>\r\n"),
                  journal ? journal->constData() : "no journal");
     }
 
-    // A missing, malformed or escaping name file refuses that archive only:
-    // it stays as it was and nothing is left beside it or outside.
-    void refusesHostileNameFiles_data() {
+    // Name files: ours keep any name (UTF-16LE hex in quotes), other
+    // writers' may use lower case, blanks and no line end. A missing,
+    // malformed or escaping one (no expected name) refuses its archive only:
+    // the archive stays as it was and nothing is left beside it or outside.
+    void readsNameFiles_data() {
         QTest::addColumn<std::optional<QByteArray>>("nameFile");
-        QTest::newRow("no name file") << std::optional<QByteArray>();
-        QTest::newRow("odd length") << std::optional<QByteArray>("\"610\"\r\n");
-        QTest::newRow("empty name") << std::optional<QByteArray>("\"\"\r\n");
-        QTest::newRow("dot dot") << std::optional<QByteArray>("\"2E002E00\"\r\n");
+        QTest::addColumn<QByteArray>("name");
+        using Content = std::optional<QByteArray>;
+        for (const QByteArray& name :
+             {QByteArray("Plan.doc"), QByteArray("  two  blanks .txt "),
+              QByteArray("\xd0\x9f\xd0\xbb\xd0\xb0\xd0\xbd.txt"), QByteArray("\xf0\x9f\x91\x8b"),
+              QByteArray("caf\xe9 \x80\xff"), QByteArray("a\"b\nc"), QByteArray(255, 'x')})
+            QTest::addRow("own %s", name.left(20).toHex().constData())
+                << Content(MakeNameFile(decodeFileName(name))) << name;
+        QTest::newRow("other writer") << Content("  \"610062006300\"  \n") << QByteArray("abc");
+        QTest::newRow("lower-case hex") << Content("\"2f04\"") << QByteArray("\xd0\xaf");
+        QTest::newRow("no name file") << Content() << QByteArray();
+        QTest::newRow("empty file") << Content("") << QByteArray();
+        QTest::newRow("empty name") << Content("\"\"\r\n") << QByteArray();
+        QTest::newRow("odd length") << Content("\"61006\"\r\n") << QByteArray();
+        QTest::newRow("odd byte count") << Content("\"610062\"\r\n") << QByteArray();
+        QTest::newRow("not hex") << Content("\"6100ZZ00\"\r\n") << QByteArray();
+        QTest::newRow("no quotes") << Content("61006200\r\n") << QByteArray();
+        QTest::newRow("open quote") << Content("\"61006200\r\n") << QByteArray();
+        QTest::newRow("inner quote") << Content("\"6100\"6200\"\r\n") << QByteArray();
+        QTest::newRow("dot") << Content("\"2E00\"") << QByteArray();
+        QTest::newRow("dot dot") << Content("\"2E002E00\"") << QByteArray();
+        QTest::newRow("slash") << Content("\"61002F006200\"") << QByteArray();
         QTest::newRow("escapes upwards")
-            << std::optional<QByteArray>("\"2E002E002F006500730063006100700065006400\"\r\n");
-        QTest::newRow("absolute path")
-            << std::optional<QByteArray>("\"2F0074006D0070002F007800\"\r\n");
-        QTest::newRow("nul") << std::optional<QByteArray>("\"780000007900\"\r\n");
-        QTest::newRow("huge") << std::optional<QByteArray>(QByteArray(100000, '4'));
+            << Content("\"2E002E002F006500730063006100700065006400\"\r\n") << QByteArray();
+        QTest::newRow("absolute path") << Content("\"2F0074006D0070002F007800\"") << QByteArray();
+        QTest::newRow("nul") << Content("\"780000007900\"\r\n") << QByteArray();
+        QTest::newRow("256 bytes")
+            << Content('"' + QByteArray("7800").repeated(256) + '"') << QByteArray();
+        QTest::newRow("256 bytes of UTF-8")
+            << Content('"' + QByteArray("2F04").repeated(128) + '"') << QByteArray();
+        QTest::newRow("binary") << Content(QByteArray("\x00\xff\"\x01", 4)) << QByteArray();
+        QTest::newRow("two names") << Content("\"6100\"\r\n\"6200\"\r\n") << QByteArray();
+        QTest::newRow("huge") << Content(QByteArray(100000, '4')) << QByteArray();
     }
-    void refusesHostileNameFiles() {
+    void readsNameFiles() {
         QFETCH(std::optional<QByteArray>, nameFile);
+        QFETCH(QByteArray, name);
+        QCOMPARE(MakeNameFile(u"aЯ"_s), QByteArray("\"61002F04\"\r\n"));
+        const auto read = ReadNameFile(nameFile.value_or(QByteArray()));
+        QCOMPARE(read.has_value(), !name.isEmpty());
+        QCOMPARE(encodeFileName(read.value_or(QString())), name);
+
         Chain chain;
         QVERIFY(makeArchive(chain.middle, "payload", nameFile));
         const auto archive = readFile(at(chain.middle, "RA000001.rar"));
-
-        QVERIFY(!chain.uncompress(u"RA000001.rar"_s));
+        QCOMPARE(chain.uncompress(u"RA000001.rar"_s), !name.isEmpty());
+        if (!name.isEmpty()) {
+            QCOMPARE(chain.checkAllDelivered({{name, "payload", {}}}), QString());
+            return;
+        }
         QCOMPARE(chain.counts.FilesUncompressed, 0);
         QCOMPARE(entryNames(chain.middle), QStringList{u"RA000001.rar"_s});
         QCOMPARE(readFile(at(chain.middle, "RA000001.rar")), archive);
@@ -408,7 +436,7 @@ private slots:
         QCOMPARE(chain.checkNotLost(WalkFile), QString());
         if (stage == SilentArchiver || stage == KeepingArchiver) {
             QVERIFY(!done);
-            QCOMPARE(chain.store->readLastFileNumber(), 0);
+            QCOMPARE(chain.store.readLastFileNumber(), 0);
         }
         if (stage == Uncompress) {
             const auto target = readFile(pathIn(chain.delivered, WalkFile.name()));
