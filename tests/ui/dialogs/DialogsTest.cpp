@@ -1,0 +1,528 @@
+#include "DialogTestSupport.h"
+#include "FolderPairModel.h"
+#include "ProcessingController.h"
+#include "ProgramFixture.h"
+#include "SettingsStore.h"
+#include "TestFiles.h"
+#include "TestRegistry.h"
+#include "frmAvertirDossierErr.h"
+#include "frmPerformance.h"
+#include "frmPrefixeCible.h"
+#include "frmSetMode.h"
+#include "frmTempo.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QScrollBar>
+
+using namespace torvanelo;
+using namespace torvanelo::test;
+using namespace Qt::Literals::StringLiterals;
+
+// Adding, changing and removing pairs from the main window, and the
+// per-pair settings, prefix, delay, performance and warning dialogs: what
+// they refuse and what they write, on real files.
+class DialogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The user picks a row and stretches the selection with Shift+arrow;
+    // only the chosen pairs go, each remaining one with its own settings.
+    void removalKeepsEachRemainingPairsSettings_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("steps"); // Shift+Down, or Shift+Up when negative
+        QTest::addColumn<QList<int>>("kept");
+        QTest::addColumn<QString>("question");
+        const QString english = u"[question yes/no] Torvanelo: Remove the selected folders"_s;
+        QTest::newRow("rows 2 to 4, from row 4 up")
+            << u"0"_s << 4 << -2 << QList<int>{0, 1, 5} << english;
+        QTest::newRow("rows 2 to 4, from row 2 down, French")
+            << u"1"_s << 2 << 2 << QList<int>{0, 1, 5}
+            << u"[question yes/no] Torvanelo: Confirmez la suppression des dossiers sélectionnés"_s;
+        QTest::newRow("every row") << u"0"_s << 5 << -5 << QList<int>{} << english;
+    }
+    void removalKeepsEachRemainingPairsSettings() {
+        QFETCH(QString, language);
+        QFETCH(int, from);
+        QFETCH(int, steps);
+        QFETCH(QList<int>, kept);
+        ProgramFixture f;
+        const std::vector<FolderPair> pairs = f.pairs(6);
+        QVERIFY(f.start(u"[Configuration]\nLangue="_s + language, pairs));
+        FolderGrid* grid = f.window().grid();
+        clickCell(grid, from, 0);
+        for (int step = 0; step < std::abs(steps); ++step)
+            QTest::keyClick(grid, steps < 0 ? Qt::Key_Up : Qt::Key_Down, Qt::ShiftModifier);
+        f.prompts.answers.push_back(UserPrompts::Answer::Yes);
+        QTest::keyClick(grid, Qt::Key_Delete);
+        QTEST(f.shown().join(u'|'), "question");
+        std::vector<FolderPair> expected;
+        for (const int row : kept)
+            expected.push_back(pairs[std::size_t(row)]);
+        QCOMPARE(f.pairsOnDisk(), expected);
+        QCOMPARE(f.window().pairModel().pairs(), expected);
+        QVERIFY(f.label("lblBulle1")->isVisible() == kept.isEmpty() && !grid->selectionHighlight());
+    }
+
+    // A refusal asks for no folder; a cancelled browser or entry ends the
+    // command. Neither writes nor opens the settings.
+    void refusedOrCancelledCommandsChangeNothing_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<int>("pairs");
+        QTest::addColumn<bool>("chosen");     // a pair chosen in the grid
+        QTest::addColumn<QString>("answer");  // of the browser and the entry; null: cancelled
+        QTest::addColumn<QString>("message"); // empty: none
+        const QString source = u"[information] Torvanelo: Select a SOURCE folder to modify"_s;
+        const QString target = u"[information] Torvanelo: Select a TARGET folder to modify"_s;
+        QTest::newRow("remove, empty list")
+            << u"1"_s << u"mnuSupprimerDossiers"_s << 0 << false << QString()
+            << u"[information] Torvanelo: La liste des couples de dossiers (source+cible) est vide"_s;
+        QTest::newRow("remove, no pair chosen")
+            << u"1"_s << u"cmdSupprimer"_s << 2 << false << QString()
+            << u"[information] Torvanelo: Sélectionner un couple de dossiers (source+cible) à "
+               u"supprimer"_s;
+        QTest::newRow("remove, answered No")
+            << u"1"_s << u"mnuSupprimerDossiers"_s << 2 << true << QString()
+            << u"[question yes/no] Torvanelo: Confirmez la suppression des dossiers sélectionnés"_s;
+        QTest::newRow("modify source, empty list")
+            << u"0"_s << u"cmdModifierDossierSource"_s << 0 << false << u"/x"_s << source;
+        QTest::newRow("modify target browsed, after a load")
+            << u"0"_s << u"mnuModifierCibleParcourir"_s << 2 << false << u"/x"_s << target;
+        QTest::newRow("add, browser cancelled")
+            << u"0"_s << u"cmdAjouterDossierSource"_s << 1 << true << QString() << QString();
+        QTest::newRow("modify, entry empty")
+            << u"0"_s << u"mnuModifierCibleSaisir"_s << 1 << true << u""_s << QString();
+    }
+    void refusedOrCancelledCommandsChangeNothing() {
+        QFETCH(QString, language);
+        QFETCH(QString, command);
+        QFETCH(int, pairs);
+        QFETCH(bool, chosen);
+        QFETCH(QString, answer);
+        QFETCH(QString, message);
+        ProgramFixture f;
+        QVERIFY(f.start(u"[Configuration]\nLangue="_s + language, f.pairs(pairs)));
+        const QByteArray before = f.snapshot();
+        f.window().grid()->setSelectionHighlight(chosen);
+        f.prompts.folders = f.prompts.texts = {answer};
+        ModalDriver driver;
+        f.command(command);
+        QCoreApplication::processEvents();
+        QVERIFY(f.snapshot() == before && f.window().pairModel().rowCount() == pairs);
+        QVERIFY(driver.seen.isEmpty());
+        QCOMPARE(f.shown().join(u'|'), message);
+        QCOMPARE(f.prompts.browseTitles.size() + f.prompts.entryPrompts.size(),
+                 message.isEmpty() ? 1u : 0u);
+    }
+
+    // Delete and every editing command refuse, even asked directly rather
+    // than through the controls the passes disable; the settings dialog may
+    // show, but cannot be confirmed.
+    void nothingChangesWhilePassesRun() {
+        ProgramFixture f;
+        QVERIFY(f.start(QString(), f.pairs(6)));
+        const QByteArray before = f.snapshot();
+        frmKelvadon& window = f.window();
+        f.command(u"cmdMiroir"_s);
+        ModalDriver driver([](QDialog* dialog) {
+            QVERIFY(!control<QPushButton>(dialog, "cmdOK")->isEnabled());
+            control<QCheckBox>(dialog, "chkEnable")->click();
+            dialog->accept();
+        });
+        window.grid()->setSelectionHighlight(true);
+        f.prompts.defaultAnswer = UserPrompts::Answer::Yes;
+        f.prompts.texts = {u"/typed"_s, u"/typed"_s};
+        f.prompts.folders = {u"/browsed"_s};
+        window.grid()->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(window.grid(), Qt::Key_Delete);
+        emit window.removePairsRequested();
+        emit window.EditFolderRequested(3, 1);
+        emit window.EditFolderRequested(1, 2);
+        emit window.setModeRequested(0);
+        QCoreApplication::processEvents();
+        QVERIFY(f.prompts.messages.empty() && f.prompts.entryPrompts.empty()
+                && f.prompts.browseTitles.empty());
+        QVERIFY(f.snapshot() == before && window.pairModel().rowCount() == 6);
+        QCOMPARE(driver.seen, QStringList{u"frmSetMode"_s});
+    }
+
+    // Typed: added at once with default settings (a section left from an
+    // earlier, longer list lends it none), no settings dialog. Browsed: the
+    // settings dialog opens on the new pair.
+    void addingOpensTheSettingsOnlyWhenBrowsed() {
+        ProgramFixture f;
+        const std::vector<FolderPair> first = f.pairs(1);
+        QVERIFY(f.start(u"[Rar_2]\nRar=1\nEnable=0\nNbTemporisations=50\n"_s, first));
+        const QString typed = u"/nowhere/typed folder "_s;
+        f.prompts.texts = {typed};
+        auto driver = std::make_unique<ModalDriver>();
+        f.action("mnuAjouterSourceSaisir")->trigger();
+        QCoreApplication::processEvents();
+        QVERIFY(driver->seen.isEmpty());
+        QCOMPARE(f.prompts.entryPrompts,
+                 std::vector<QString>{u"Torvanelo | ADD: select a SOURCE folder | "_s});
+        QCOMPARE(f.pairsOnDisk(), (std::vector<FolderPair>{first[0], newFolderPair(typed)}));
+        QCOMPARE(f.window().pairModel().folderText(1, FolderPairModel::SourceColumn),
+                 u"??? "_s + typed);
+        f.action("mnuFrancais")->trigger();
+        const QString chosen = f.folder(u"chosen"_s);
+        f.prompts.folders = {chosen};
+        QString source;
+        driver = std::make_unique<ModalDriver>([&source](QDialog* dialog) {
+            source = control<QLabel>(dialog, "lblSource")->text();
+            indexed<QRadioButton>(dialog, "optRar", 1)->click();
+            click(dialog, "cmdOK");
+        });
+        f.command(u"cmdAjouterDossierSource"_s);
+        QCOMPARE(f.prompts.browseTitles,
+                 std::vector<QString>{u"AJOUTER: choisir un dossier SOURCE"_s});
+        QVERIFY(driver->seen == QStringList{u"frmSetMode"_s} && source == chosen);
+        const std::vector<FolderPair> onDisk = f.pairsOnDisk();
+        QVERIFY(onDisk.size() == 3 && onDisk[2].Source == chosen && onDisk[2].Mode == u"1");
+        QCOMPARE(f.window().grid()->currentRow(), 2);
+    }
+
+    // The second pair's source is missing, its target on a Macintosh
+    // volume: the entry offers the folder itself, not the marks of the grid.
+    // A double-click on a target cell browses for that pair only.
+    void modifyChangesOnlyThatFolder() {
+        ProgramFixture f;
+        f.folder(u"mac/Network Trash Folder"_s);
+        std::vector<FolderPair> pairs{
+            pairOf(f.folder(u"a"_s), f.folder(u"b"_s), u"1"_s, u"0"_s, u"7"_s),
+            pairOf(f.path(u"gone"_s), f.folder(u"mac/out"_s), u"0"_s, u"1"_s, u"3"_s)};
+        QVERIFY(f.start(QString(), pairs));
+        FolderGrid* grid = f.window().grid();
+        clickCell(grid, 1, 0);
+        f.action("mnuModifierCibleSaisir")->trigger();
+        f.prompts.texts = {u"/srv/new source "_s};
+        f.action("mnuModifierSourceSaisir")->trigger();
+        QCOMPARE(f.prompts.entryPrompts,
+                 (std::vector<QString>{
+                     u"Torvanelo | MODIFY: Select a TARGET folder | "_s + pairs[1].Target,
+                     u"Torvanelo | MODIFY: Select a SOURCE folder | "_s + pairs[1].Source}));
+        pairs[1].Source = u"/srv/new source "_s;
+        QCOMPARE(f.pairsOnDisk(), pairs);
+        f.prompts.folders = {f.folder(u"c"_s)};
+        clickCell(grid, 0, 2);
+        QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(grid, 0, 2));
+        QCOMPARE(f.prompts.browseTitles, std::vector<QString>{u"MODIFY: Select a TARGET folder"_s});
+        pairs[0].Target = f.path(u"c"_s);
+        QCOMPARE(f.pairsOnDisk(), pairs);
+    }
+
+    // The parameters file can no longer be read or replaced: the pair file
+    // stays as it was, the grid too, and no settings are asked for a pair
+    // that did not make it into the list.
+    void failedSaveLeavesTheFiles() {
+        ProgramFixture f;
+        QVERIFY(f.start(QString(), f.pairs(6)));
+        const auto pairFile = readFile(f.path(u"Torvanelo.w"_s));
+        const QString ini = f.path(u"Torvanelo.ini"_s);
+        QVERIFY(QFile::rename(ini, ini + u".away"_s) && QDir().mkdir(ini));
+        ModalDriver driver;
+        f.prompts.folders = {f.folder(u"new"_s)};
+        f.action("mnuAjouterSourceParcourir")->trigger();
+        f.window().grid()->setSelectionHighlight(true);
+        f.prompts.defaultAnswer = UserPrompts::Answer::Yes;
+        f.action("mnuSupprimerDossiers")->trigger();
+        QCOMPARE(readFile(f.path(u"Torvanelo.w"_s)), pairFile);
+        QVERIFY(f.window().pairModel().rowCount() == 6 && f.exits.empty());
+        QCoreApplication::processEvents();
+        QVERIFY(driver.seen.isEmpty());
+    }
+
+    // A folder in the pair file's place: the save cannot put the list there
+    // and the reload cannot read it. The program ends, and the new settings
+    // do not stay behind without their list.
+    void unreadablePairFileEndsTheProgram() {
+        ProgramFixture f;
+        QVERIFY(f.start(QString(), f.pairs(6)));
+        const auto parameters = readFile(f.path(u"Torvanelo.ini"_s));
+        const QString pairFile = f.path(u"Torvanelo.w"_s);
+        QVERIFY(QFile::remove(pairFile) && QDir().mkdir(pairFile));
+        f.prompts.texts = {u"/typed"_s};
+        f.action("mnuAjouterSourceSaisir")->trigger();
+        QCOMPARE(f.exits, std::vector<int>{1});
+        QVERIFY(f.shown().back().startsWith(u"[error]"_s) && f.shown().back().contains(pairFile));
+        QCOMPARE(readFile(f.path(u"Torvanelo.ini"_s)), parameters);
+    }
+
+    // Checked as typed; a refusal keeps the dialog open and writes nothing.
+    void intervalBox_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("label");   // lblErr when refused, else lblMiroirN2
+        QTest::addColumn<QString>("message"); // empty: stored
+        const QString range = u"Value must be between 2 and 64000"_s;
+        const QString rangeMessage = u"Value must be set between 2 and 64000"_s;
+        QTest::newRow("abc") << u"0"_s << u"abc"_s << u"Invalid value"_s << u"Invalid value"_s;
+        QTest::newRow("1") << u"0"_s << u"1"_s << range << rangeMessage;
+        QTest::newRow("64001") << u"0"_s << u"64001"_s << range << rangeMessage;
+        QTest::newRow("100") << u"0"_s << u" 100"_s << u"i.e. 1 h 40 min 0 sec"_s << QString();
+        QTest::newRow("64000") << u"0"_s << u"64000"_s << u"i.e. 1066 h 40 min 0 sec"_s
+                               << QString();
+        QTest::newRow("1, French")
+            << u"1"_s << u"1"_s << u"La valeur doit être comprise entre 2 et 64000"_s
+            << u"La valeur doit être comprise entre 2 et 64000"_s;
+    }
+    void intervalBox() {
+        QFETCH(QString, language);
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        ProgramFixture f;
+        QVERIFY(f.start(u"[Configuration]\nTemporisation=60\nLangue="_s + language, f.pairs(1)));
+        const QByteArray before = f.snapshot();
+        std::vector<int> reloads;
+        frmSetMode dialog(f.program().store(), f.window().pairModel(), 0, true, f.prompts,
+                          [&reloads](int row) { reloads.push_back(row); });
+        dialog.show();
+        QTest::mouseClick(indexed<QRadioButton>(&dialog, "optTempo", 1), Qt::LeftButton);
+        typeInto(control<QLineEdit>(&dialog, "txtMiroirN"), typed);
+        auto* error = control<QLabel>(&dialog, "lblErr");
+        auto* duration = control<QLabel>(&dialog, "lblMiroirN2");
+        const bool accepted = message.isEmpty();
+        QVERIFY(error->isVisible() != accepted && duration->isVisible() == accepted);
+        QTEST((accepted ? duration : error)->text(), "label");
+        click(&dialog, "cmdOK");
+        QCOMPARE(f.shown().join(u'|'), accepted ? QString() : u"[warning] Torvanelo: "_s + message);
+        QVERIFY(dialog.isVisible() != accepted && (reloads == std::vector<int>{0}) == accepted);
+        QVERIFY(accepted ? f.storedValue(u"Rar_1"_s, u"NbTemporisations"_s) == typed.trimmed()
+                         : f.snapshot() == before);
+    }
+
+    // Opened from the grid, with an interval only an edited file can hold as
+    // the default. Cancel after changing everything leaves the files and the
+    // grid alone; OK stores and reloads the pair, greyed, its row current.
+    void setModeFromTheGrid() {
+        ProgramFixture f;
+        std::vector<FolderPair> pairs = f.pairs(2);
+        pairs[1].IntervalCount = pairs[1].PassesLeft = u"100000"_s;
+        QVERIFY(f.start(u"[Configuration]\nTemporisation=10\n"_s, pairs));
+        FolderGrid* grid = f.window().grid();
+        const FolderPairModel& model = f.window().pairModel();
+        const QByteArray before = f.snapshot();
+        for (const char* button : {"cmdAnnuler", "cmdOK"}) {
+            QStringList opened;
+            ModalDriver driver([&opened, button](QDialog* dialog) {
+                opened << dialog->windowTitle() << control<QLineEdit>(dialog, "txtMiroirN")->text();
+                QVERIFY(indexed<QRadioButton>(dialog, "optTempo", 0)->isChecked()
+                        && indexed<QRadioButton>(dialog, "optRar", 1)->isChecked());
+                control<QCheckBox>(dialog, "chkEnable")->click();
+                QTest::mouseClick(control<QLabel>(dialog, "PictureSet"), Qt::LeftButton);
+                click(dialog, button);
+            });
+            clickCell(grid, 1, 1);
+            QCOMPARE(opened, (QStringList{u"Parameters and time setting"_s, u"2"_s}));
+            QCOMPARE(model.index(1, 0).data(FolderPairModel::EnabledRole).toBool(),
+                     button[3] == 'A');
+            QVERIFY(button[3] == 'O' || f.snapshot() == before);
+        }
+        QCOMPARE(f.storedValue(u"Rar_2"_s, u"Rar"_s) + f.storedValue(u"Rar_2"_s, u"Enable"_s)
+                     + f.storedValue(u"Rar_2"_s, u"NbTemporisations"_s)
+                     + f.storedValue(u"Rar_1"_s, u"NbTemporisations"_s),
+                 u"00110"_s);
+        QVERIFY(model.pairs()[1].PassesLeft == u"1" && grid->currentRow() == 1);
+    }
+
+    // Stored upper case; a separator would put the archives in another
+    // folder; the upper case "SS" of a sharp s would make three characters.
+    // An edited value is shown as it is, and kept when the typed one is
+    // refused.
+    void prefix_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored"); // the prefix stored, or the message of a refusal
+        QTest::newRow("ab") << u"0"_s << u"ab"_s << u"AB"_s;
+        QTest::newRow("a:") << u"0"_s << u"a:"_s << u"Invalid character"_s;
+        QTest::newRow("a/, French") << u"1"_s << u"a/"_s << u"Caractère invalide"_s;
+        QTest::newRow("sharp s") << u"0"_s << u" ßx"_s << u"ßX"_s;
+        QTest::newRow("one") << u"0"_s << u" a "_s << u"Prefix must be 2 characters"_s;
+        QTest::newRow("three, French")
+            << u"1"_s << u"abc"_s
+            << u"Le préfixe des fichiers compressés doit avoir une longueur de 2 caractères"_s;
+    }
+    void prefix() {
+        QFETCH(QString, language);
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        ProgramFixture f;
+        QVERIFY(f.start(u"[Configuration]\nPrefixeFichiersCompresses=abc\nLangue="_s + language));
+        ModalDriver driver([&](QDialog* dialog) {
+            QCOMPARE(control<QLineEdit>(dialog, "Text1")->text(), u"abc"_s);
+            typeInto(control<QLineEdit>(dialog, "Text1"), typed);
+            click(dialog, "cmdOK");
+        });
+        f.action("mnuPrefixe")->trigger();
+        QCOMPARE(driver.seen, QStringList{u"frmPrefixeCible"_s});
+        const bool refused = stored.size() != 2;
+        QCOMPARE(f.stored(u"PrefixeFichiersCompresses"_s) + u'|'
+                     + f.program().store().settings().CompressedPrefix,
+                 refused ? u"abc|abc"_s : stored + u'|' + stored);
+        QCOMPARE(f.prompts.beeps, refused ? 1 : 0);
+        QCOMPARE(f.shown().join(u'|'),
+                 refused ? u"[warning] Torvanelo 1.0b: "_s + stored : QString());
+    }
+
+    // Whole seconds within 1 to 32767 (held in 16 bits); the next pass comes
+    // a whole new delay later. A refusal quotes the typed text.
+    void delay_data() {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("delay"); // 0: refused with the message
+        QTest::addColumn<QString>("message");
+        QTest::newRow("2.5") << u"0"_s << u"2.5"_s << 2 << QString();
+        QTest::newRow("32767") << u"0"_s << u"32767"_s << 32767 << QString();
+        QTest::newRow("0") << u"0"_s << u"0"_s << 0 << u"Invalid value: 0"_s;
+        QTest::newRow("32768") << u"0"_s << u"32768"_s << 0 << u"Invalid value: 32768"_s;
+        QTest::newRow("0, French")
+            << u"1"_s << u" 0"_s << 0 << u"Valeur de temporisation incorrecte:  0"_s;
+    }
+    void delay() {
+        QFETCH(QString, language);
+        QFETCH(QString, typed);
+        QFETCH(int, delay);
+        QFETCH(QString, message);
+        ProgramFixture f;
+        QVERIFY(f.start(u"[Configuration]\nTemporisation=10\nLangue="_s + language));
+        ModalDriver driver([&](QDialog* dialog) {
+            QCOMPARE(control<QLineEdit>(dialog, "Text1")->text(), u"10"_s);
+            typeInto(control<QLineEdit>(dialog, "Text1"), typed);
+            click(dialog, "cmdOK");
+            QCOMPARE(dialog->isVisible(), delay == 0);
+        });
+        f.action("mnuTempo")->trigger();
+        const int expected = delay == 0 ? 10 : delay;
+        QCOMPARE(f.stored(u"Temporisation"_s), QString::number(expected));
+        QCOMPARE(f.program().store().settings().DefaultDelay, expected);
+        QCOMPARE(f.find<QProgressBar>("ProgressBarAttente")->maximum(), std::max(expected - 1, 1));
+        QCOMPARE(f.shown().join(u'|'),
+                 message.isEmpty() ? message : u"[error] Torvanelo 1.0b: "_s + message);
+        QVERIFY(delay == 0 || f.program().controller().SecondsToNextPass() == delay);
+    }
+
+    // 1 to 100 a step at a time; a value only an edited file can hold opens
+    // at the end of the bar, and Cancel keeps it.
+    void performance() {
+        ProgramFixture f;
+        QVERIFY(f.start(u"[Configuration]\nPerformance=500\n"_s));
+        using Step = std::tuple<int, int, int>; // action, stored after, position when opened
+        for (const auto& [action, stored, openedAt] :
+             {Step{QAbstractSlider::SliderNoAction, 500, 100},
+              {QAbstractSlider::SliderToMinimum, 1, 100},
+              {QAbstractSlider::SliderToMaximum, 100, 1}}) {
+            ModalDriver driver([&](QDialog* dialog) {
+                auto* bar = control<QScrollBar>(dialog, "HScroll1");
+                QCOMPARE((std::vector<int>{bar->minimum(), bar->maximum(), bar->singleStep(),
+                                           bar->pageStep(), bar->value()}),
+                         (std::vector<int>{1, 100, 1, 1, openedAt}));
+                bar->triggerAction(QAbstractSlider::SliderAction(action));
+                click(dialog, action == QAbstractSlider::SliderNoAction ? "cmdAnnuler" : "cmdOK");
+            });
+            f.action("mnuPerformance")->trigger();
+            QCOMPARE(f.stored(u"Performance"_s), QString::number(stored));
+            QCOMPARE(f.program().store().settings().Performance, stored);
+        }
+    }
+
+    // Screen, beep and net send ticked unequally, so a key stored from the
+    // wrong box shows; the last round cancelled. The text box takes text
+    // only while net send is ticked; an empty text is kept (later passes
+    // then send nothing). The event-log warning has no part in the menu's
+    // check mark.
+    void warningSettings() {
+        ProgramFixture f;
+        QVERIFY(f.start(u"[Configuration]\nErreurDossierEventLog=1\n"_s));
+        QAction* menu = f.action("mnuDossierErr");
+        QVERIFY(!menu->isChecked());
+        const QString text = u"ops \"Dossier inconnu\" "_s;
+        const char* const boxes[] = {"chkDossierErr", "chkDossierErrSon", "chkDossierErrNetSend"};
+        for (const auto& [ticks, button] :
+             {std::pair{u"011"_s, "cmdOK"}, {u"000"_s, "cmdOK"}, {u"101"_s, "cmdAnnuler"}}) {
+            const QByteArray before = f.snapshot();
+            const QString stored = button[3] == 'O' ? ticks : u"000"_s;
+            ModalDriver driver([&](QDialog* dialog) {
+                auto* box = control<QLineEdit>(dialog, "txtNetSend");
+                QCOMPARE(box->isEnabled(), f.program().store().settings().WarnNetSend);
+                typeInto(box, QString());
+                for (int i = 0; i < 3; ++i)
+                    if (control<QCheckBox>(dialog, boxes[i])->isChecked() != (ticks[i] == u'1'))
+                        control<QCheckBox>(dialog, boxes[i])->click();
+                QCOMPARE(box->isEnabled(), ticks[2] == u'1');
+                typeInto(box, text);
+                click(dialog, button);
+            });
+            f.action("mnuDossierErr")->trigger();
+            QCOMPARE(f.stored(u"ErreurDossier"_s) + f.stored(u"ErreurDossierSon"_s)
+                         + f.stored(u"ErreurDossierNetSend"_s),
+                     stored);
+            QCOMPARE(f.program().store().settings().NetSendMessage,
+                     stored[2] == u'1' ? text : QString());
+            QVERIFY(menu->isChecked() == (stored != u"000")
+                    && (button[3] == 'O' || f.snapshot() == before));
+        }
+    }
+
+    // Try appends the text unchanged (no quoting, trimming or escaping),
+    // starts it through the shell and stores nothing; with no text it says so.
+    void tryButtonRunsTheTextAsItIs() {
+        ProgramFixture f;
+        QVERIFY(f.start(u"[Configuration]\nErreurDossierNetSend=1\n"_s));
+        const QByteArray before = f.snapshot();
+        frmAvertirDossierErr dialog(f.program().store(), f.prompts, f.recordingRunner);
+        dialog.show();
+        for (const QString& text : {QString(), u" ops \"disk full\"; $X "_s}) {
+            typeInto(control<QLineEdit>(&dialog, "txtNetSend"), text);
+            click(&dialog, "cmdEssayer");
+        }
+        QVERIFY(dialog.isVisible() && f.snapshot() == before);
+        QCOMPARE(f.recordingRunner.commandLines(RecordingProcessRunner::Kind::ShellDetached),
+                 QStringList{u"net send  ops \"disk full\"; $X "_s});
+        QCOMPARE(f.shown(), QStringList{u"[warning] Torvanelo: No message to send"_s});
+    }
+
+    // Opened in English, the dialogs follow the switch to French.
+    void screenshotsInFrench() {
+        ProgramFixture f;
+        std::vector<FolderPair> pairs = f.pairs(1);
+        pairs[0].IntervalCount = u"100"_s;
+        QVERIFY(f.start(u"[Configuration]\nTemporisation=60\nPerformance=50\n"_s, pairs));
+        SettingsStore& store = f.program().store();
+        struct Shot {
+            std::unique_ptr<QDialog> dialog;
+            const char* control;
+            QString french;
+            QString file;
+        };
+        Shot shots[] = {
+            {std::make_unique<frmSetMode>(store, f.window().pairModel(), 0, true, f.prompts,
+                                          nullptr),
+             "lblMiroirN2", u"soit: 1 h 40 min 0 sec"_s, u"dialog-setmode-fr.png"_s},
+            {std::make_unique<frmPrefixeCible>(store, f.prompts), "lblPrefixe",
+             u"Préfixe des fichiers compressés (2 caractères)"_s, u"dialog-prefix-fr.png"_s},
+            {std::make_unique<frmTempo>(store, f.prompts, nullptr), "lblSecondes", u"secondes"_s,
+             u"dialog-delay-fr.png"_s},
+            {std::make_unique<frmPerformance>(store), "lblMin", u"Moins fluide et plus rapide"_s,
+             u"dialog-performance-fr.png"_s},
+            {std::make_unique<frmAvertirDossierErr>(store, f.prompts, f.recordingRunner),
+             "cmdEssayer", u"Essayer"_s, u"dialog-warning-fr.png"_s}};
+        QVERIFY(store.setLanguage(1));
+        for (Shot& shot : shots) {
+            shot.dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(shot.dialog.get()));
+            QEvent change(QEvent::LanguageChange);
+            QCoreApplication::sendEvent(shot.dialog.get(), &change);
+            QCOMPARE(control<QObject>(shot.dialog.get(), shot.control)->property("text").toString(),
+                     shot.french);
+            saveScreenshot(shot.dialog.get(), shot.file);
+        }
+        QCOMPARE(shots[0].dialog->windowTitle(), u"Paramètres et temporisation"_s);
+    }
+};
+
+TORVANELO_TEST(DialogsTest);
+#include "DialogsTest.moc"
