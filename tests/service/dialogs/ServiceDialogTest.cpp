@@ -214,28 +214,19 @@ private slots:
     void refusalsAndRemoval_data() {
         QTest::addColumn<int>("language");
         QTest::addColumn<bool>("removable");
-        QTest::addColumn<QStringList>("states");
+        QTest::addColumn<QString>("states"); // after Install, Remove, Remove
         QTest::addColumn<QString>("mode");
-        QTest::newRow("English") << 0 << true
-                                 << QStringList{u"Torvanelo Service already installed"_s,
-                                                u"Torvanelo Service: removed"_s,
-                                                u"Torvanelo Service not installed"_s}
+        QTest::newRow("English") << 0 << true << u"* already installed|*: removed|* not installed"_s
                                  << ApplicationMode;
-        QTest::newRow("French") << 1 << true
-                                << QStringList{u"Torvanelo Service déjà installé"_s,
-                                               u"Torvanelo Service: supprimé"_s,
-                                               u"Torvanelo Service non installé"_s}
+        QTest::newRow("French") << 1 << true << u"* déjà installé|*: supprimé|* non installé"_s
                                 << ApplicationMode;
-        QTest::newRow("removal fails") << 0 << false
-                                       << QStringList{u"Torvanelo Service already installed"_s,
-                                                      u"Torvanelo Service could not be removed"_s,
-                                                      u"Torvanelo Service could not be removed"_s}
-                                       << ServiceMode;
+        QTest::newRow("removal fails")
+            << 0 << false << u"* already installed|* could not be removed|* could not be removed"_s
+            << ServiceMode;
     }
     void refusalsAndRemoval() {
         QFETCH(int, language);
         QFETCH(bool, removable);
-        QFETCH(QStringList, states);
         auto fixture = program(language, true);
         QVERIFY(fixture);
         fixture->service.uninstallResult = removable;
@@ -247,12 +238,12 @@ private slots:
             seen << state(dialog.get());
             QVERIFY(dialog->isVisible());
         }
-        QCOMPARE(seen, states);
+        QTEST(seen.join(u'|').replace(u"Torvanelo Service"_s, u"*"_s), "states");
         QCOMPARE(fixture->prompts.beeps, removable ? 2 : 3);
         QCOMPARE(fixture->service.calls.join(u' '),
                  removable ? u"Uninstall"_s : u"Uninstall Uninstall"_s);
         QVERIFY(fixture->service.events
-                == (removable ? std::vector<Event>{{states[1], EventInformation}}
+                == (removable ? std::vector<Event>{{seen[1], EventInformation}}
                               : std::vector<Event>{}));
         QVERIFY(fixture->prompts.messages.empty() && fixture->exits.empty());
         QTEST(modeShown(*fixture), "mode");

@@ -77,19 +77,12 @@ private slots:
     void eventsBetweenPasses_data() {
         QTest::addColumn<int>("language");
         QTest::addColumn<bool>("stoppedByUser");
-        QTest::addColumn<QStringList>("log");
+        QTest::addColumn<QString>("log"); // "*" for "Torvanelo Service: "
         QTest::newRow("English, then French; waiting for the next pass")
             << 0 << false
-            << QStringList{u"Torvanelo Service: started"_s, u"Torvanelo Service: paused"_s,
-                           u"Torvanelo Service: reprise"_s,
-                           u"warning: Torvanelo Service: utilisateur déconnecté"_s,
-                           u"Torvanelo Service: arrêté"_s};
+            << u"*started|*paused|*reprise|warning: *utilisateur déconnecté|*arrêté"_s;
         QTest::newRow("French, then English; passes stopped from the window")
-            << 1 << true
-            << QStringList{u"Torvanelo Service: démarré"_s, u"Torvanelo Service: suspendu"_s,
-                           u"Torvanelo Service: continued"_s,
-                           u"warning: Torvanelo Service: logoff user"_s,
-                           u"Torvanelo Service: stopped"_s};
+            << 1 << true << u"*démarré|*suspendu|*continued|warning: *logoff user|*stopped"_s;
     }
     void eventsBetweenPasses() {
         QFETCH(int, language);
@@ -123,7 +116,7 @@ private slots:
         QTRY_VERIFY(!service.fixture.exits.empty());
         QTest::qWait(0);
         QCOMPARE(service.fixture.exits, std::vector<int>{0});
-        QTEST(service.log(), "log");
+        QTEST(service.log().join(u'|').replace(u"Torvanelo Service: "_s, u"*"_s), "log");
         QVERIFY(service.controller().ProcessingStopped());
         QVERIFY(!service.fixture.find<QTimer>("Timer1")->isActive());
         QVERIFY(!service.fixture.window().isVisible());
