@@ -44,8 +44,12 @@ struct ProgramFolder {
                             "[Configuration]\r\n" + configuration + "[Rar_2]\r\nRar=1\r\n");
     }
 
+    // A child of the test ends with it, also when ctest kills the test: no
+    // program is left running passes on its own.
+    static void endWithTheTest() { ::prctl(PR_SET_PDEATHSIG, SIGKILL); }
+
     // Starts the program headless, as a user's copy unless `extra` says
-    // otherwise. It ends with the test, also when ctest kills the test.
+    // otherwise.
     void start(QProcess& program, const QProcessEnvironment& extra = {}) const {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("TORVANELO_SERVICE"));
@@ -56,7 +60,7 @@ struct ProgramFolder {
         environment.insert(extra);
         program.setProcessEnvironment(environment);
         program.setWorkingDirectory(home);
-        program.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        program.setChildProcessModifier(endWithTheTest);
         program.start(buildDir() + QStringLiteral("/torvanelo"), QStringList());
     }
 
