@@ -329,80 +329,80 @@ private slots:
         QVERIFY(model.pairs()[1].PassesLeft == u"1" && grid->currentRow() == 1);
     }
 
-    // Stored upper case; a separator would put the archives in another
-    // folder; the upper case "SS" of a sharp s would make three characters.
-    // An edited value is shown as it is, and kept when the typed one is
-    // refused.
-    void prefix_data() {
+    // A value typed into the prefix, delay or journal purge dialog and
+    // confirmed: stored at once and in effect (the dialog opens on it
+    // again), or refused with a message quoting it, the dialog left open and
+    // nothing written. The prefix is stored upper case; a separator would
+    // put the archives in another folder; the upper case "SS" of a sharp s
+    // would make three characters. The delay is whole seconds within 1 to
+    // 32767 (held in 16 bits), and the next pass comes a whole new delay
+    // later.
+    void typedSetting_data() {
+        QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("stored"); // the prefix stored, or the message of a refusal
-        QTest::newRow("ab") << u"0"_s << u"ab"_s << u"AB"_s;
-        QTest::newRow("a:") << u"0"_s << u"a:"_s << u"Invalid character"_s;
-        QTest::newRow("a/, French") << u"1"_s << u"a/"_s << u"Caractère invalide"_s;
-        QTest::newRow("sharp s") << u"0"_s << u" ßx"_s << u"ßX"_s;
-        QTest::newRow("one") << u"0"_s << u" a "_s << u"Prefix must be 2 characters"_s;
-        QTest::newRow("three, French")
-            << u"1"_s << u"abc"_s
-            << u"Le préfixe des fichiers compressés doit avoir une longueur de 2 caractères"_s;
+        QTest::addColumn<QString>("stored");  // then shown when the dialog opens again
+        QTest::addColumn<QString>("message"); // empty: none
+        const auto row = [](const char* tag, const char* entry, const char* language,
+                            const QString& typed, const QString& stored, const QString& message) {
+            QTest::newRow(tag) << QString::fromLatin1(entry) << QString::fromLatin1(language)
+                               << typed << stored << message;
+        };
+        const QString warning = u"[warning] Torvanelo 1.0b: "_s;
+        const QString invalid = u"[error] Torvanelo 1.0b: Invalid value: "_s;
+        row("prefix ab", "mnuPrefixe", "0", u"ab"_s, u"AB"_s, QString());
+        row("prefix a:", "mnuPrefixe", "0", u"a:"_s, u"abc"_s, warning + u"Invalid character"_s);
+        row("prefix a/, French", "mnuPrefixe", "1", u"a/"_s, u"abc"_s,
+            warning + u"Caractère invalide"_s);
+        row("prefix sharp s", "mnuPrefixe", "0", u" ßx"_s, u"ßX"_s, QString());
+        row("prefix one", "mnuPrefixe", "0", u" a "_s, u"abc"_s,
+            warning + u"Prefix must be 2 characters"_s);
+        row("prefix three, French", "mnuPrefixe", "1", u"abc"_s, u"abc"_s,
+            warning
+                + u"Le préfixe des fichiers compressés doit avoir une longueur de 2 caractères"_s);
+        row("delay 2.5", "mnuTempo", "0", u"2.5"_s, u"2"_s, QString());
+        row("delay 32767", "mnuTempo", "0", u"32767"_s, u"32767"_s, QString());
+        row("delay 32768", "mnuTempo", "0", u"32768"_s, u"10"_s, invalid + u"32768"_s);
+        row("delay 0, French", "mnuTempo", "1", u" 0"_s, u"10"_s,
+            u"[error] Torvanelo 1.0b: Valeur de temporisation incorrecte:  0"_s);
+        row("purge 30", "mnuPurgeLogs", "0", u"30"_s, u"30"_s, QString());
+        row("purge 1", "mnuPurgeLogs", "0", u"1"_s, u"10"_s, invalid + u"1"_s);
+        row("purge 366.4", "mnuPurgeLogs", "0", u"366.4"_s, u"10"_s, invalid + u"366.4"_s);
+        row("purge huge", "mnuPurgeLogs", "0", u"1e999"_s, u"10"_s, invalid + u"1e999"_s);
     }
-    void prefix() {
+    void typedSetting() {
+        QFETCH(QString, entry);
         QFETCH(QString, language);
         QFETCH(QString, typed);
         QFETCH(QString, stored);
-        ProgramFixture f;
-        QVERIFY(f.start(u"[Configuration]\nPrefixeFichiersCompresses=abc\nLangue="_s + language));
-        ModalDriver driver([&](QDialog* dialog) {
-            QCOMPARE(control<QLineEdit>(dialog, "Text1")->text(), u"abc"_s);
-            typeInto(control<QLineEdit>(dialog, "Text1"), typed);
-            click(dialog, "cmdOK");
-        });
-        f.action("mnuPrefixe")->trigger();
-        QCOMPARE(driver.seen, QStringList{u"frmPrefixeCible"_s});
-        const bool refused = stored.size() != 2;
-        QCOMPARE(f.stored(u"PrefixeFichiersCompresses"_s) + u'|'
-                     + f.program().store().settings().CompressedPrefix,
-                 refused ? u"abc|abc"_s : stored + u'|' + stored);
-        QCOMPARE(f.prompts.beeps, refused ? 1 : 0);
-        QCOMPARE(f.shown().join(u'|'),
-                 refused ? u"[warning] Torvanelo 1.0b: "_s + stored : QString());
-    }
-
-    // Whole seconds within 1 to 32767 (held in 16 bits); the next pass comes
-    // a whole new delay later. A refusal quotes the typed text.
-    void delay_data() {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("delay"); // 0: refused with the message
-        QTest::addColumn<QString>("message");
-        QTest::newRow("2.5") << u"0"_s << u"2.5"_s << 2 << QString();
-        QTest::newRow("32767") << u"0"_s << u"32767"_s << 32767 << QString();
-        QTest::newRow("0") << u"0"_s << u"0"_s << 0 << u"Invalid value: 0"_s;
-        QTest::newRow("32768") << u"0"_s << u"32768"_s << 0 << u"Invalid value: 32768"_s;
-        QTest::newRow("0, French")
-            << u"1"_s << u" 0"_s << 0 << u"Valeur de temporisation incorrecte:  0"_s;
-    }
-    void delay() {
-        QFETCH(QString, language);
-        QFETCH(QString, typed);
-        QFETCH(int, delay);
         QFETCH(QString, message);
         ProgramFixture f;
-        QVERIFY(f.start(u"[Configuration]\nTemporisation=10\nLangue="_s + language));
-        ModalDriver driver([&](QDialog* dialog) {
-            QCOMPARE(control<QLineEdit>(dialog, "Text1")->text(), u"10"_s);
+        QVERIFY(
+            f.start(u"[Configuration]\nPrefixeFichiersCompresses=abc\nTemporisation=10\nLangue="_s
+                    + language));
+        const QByteArray before = f.snapshot();
+        std::optional<ModalDriver> driver(std::in_place, [&](QDialog* dialog) {
+            if (auto* purge = control<QCheckBox>(dialog, "chkPurgeLogs"))
+                purge->setChecked(true);
             typeInto(control<QLineEdit>(dialog, "Text1"), typed);
             click(dialog, "cmdOK");
-            QCOMPARE(dialog->isVisible(), delay == 0);
+            QCOMPARE(dialog->isVisible(), !message.isEmpty());
         });
-        f.action("mnuTempo")->trigger();
-        const int expected = delay == 0 ? 10 : delay;
-        QCOMPARE(f.stored(u"Temporisation"_s), QString::number(expected));
-        QCOMPARE(f.program().store().settings().DefaultDelay, expected);
-        QCOMPARE(f.find<QProgressBar>("ProgressBarAttente")->maximum(), std::max(expected - 1, 1));
-        QCOMPARE(f.shown().join(u'|'),
-                 message.isEmpty() ? message : u"[error] Torvanelo 1.0b: "_s + message);
-        QVERIFY(delay == 0 || f.program().controller().SecondsToNextPass() == delay);
+        f.action(qPrintable(entry))->trigger();
+        QCOMPARE(f.shown().join(u'|'), message);
+        const auto [section, key] =
+            entry == u"mnuPrefixe" ? std::pair{u"Configuration"_s, u"PrefixeFichiersCompresses"_s}
+            : entry == u"mnuTempo" ? std::pair{u"Configuration"_s, u"Temporisation"_s}
+                                   : std::pair{u"Logs"_s, u"DelaiLogs"_s};
+        QVERIFY(message.isEmpty() ? f.storedValue(section, key) == stored : f.snapshot() == before);
+        QVERIFY(entry != u"mnuTempo"
+                || f.program().controller().SecondsToNextPass() == stored.toInt()
+                || !message.isEmpty());
+        QString reopened;
+        driver.emplace(
+            [&](QDialog* dialog) { reopened = control<QLineEdit>(dialog, "Text1")->text(); });
+        f.action(qPrintable(entry))->trigger();
+        QCOMPARE(reopened, stored);
     }
 
     // 1 to 100 a step at a time; a value only an edited file can hold opens
