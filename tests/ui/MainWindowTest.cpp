@@ -56,20 +56,16 @@ private slots:
     // The check runs hidden whatever the console setting; pairs and
     // settings can still be edited.
     void missingArchiverDisablesStart() {
-        for (const auto& [language, message] :
-             {std::pair{u"0"_s, u"WinRar not installed\n\nTorvanelo cannot run"_s},
-              {u"1"_s, u"WinRar n'est pas installé\n\nTorvanelo ne peut pas fonctionner"_s}}) {
-            ProgramFixture f;
-            f.recordingRunner.queueNotStarted();
-            QVERIFY(
-                f.start(u"[Configuration]\nAutomatique=1\nVoirConsoleRar=1\nLangue="_s + language,
-                        f.pairs(1)));
-            QVERIFY(f.recordingRunner.runs.size() == 1 && !f.recordingRunner.runs[0].options.show);
-            QCOMPARE(f.shown(), QStringList{u"[error] Torvanelo - 1.0b: "_s + message});
-            QVERIFY(!f.button("cmdMiroir")->isEnabled() && !f.action("mnuDemarrer")->isEnabled());
-            QVERIFY(f.program().controller().ProcessingStopped() && f.exits.empty());
-            QVERIFY(f.window().isVisible() && f.button("cmdAjouterDossierSource")->isEnabled());
-        }
+        ProgramFixture f;
+        f.recordingRunner.queueNotStarted();
+        QVERIFY(f.start(u"[Configuration]\nAutomatique=1\nVoirConsoleRar=1\n"_s, f.pairs(1)));
+        QVERIFY(f.recordingRunner.runs.size() == 1 && !f.recordingRunner.runs[0].options.show);
+        QCOMPARE(f.shown(),
+                 QStringList{
+                     u"[error] Torvanelo - 1.0b: WinRar not installed\n\nTorvanelo cannot run"_s});
+        QVERIFY(!f.button("cmdMiroir")->isEnabled() && !f.action("mnuDemarrer")->isEnabled());
+        QVERIFY(f.program().controller().ProcessingStopped() && f.exits.empty());
+        QVERIFY(f.window().isVisible() && f.button("cmdAjouterDossierSource")->isEnabled());
     }
 
     // The service has no one to answer the message: its passes start anyway.
@@ -83,44 +79,24 @@ private slots:
         QVERIFY(!f.action("mnuQuitter")->isEnabled());
     }
 
-    // The service may still run on the same folders: two copies must never
-    // work side by side, and nothing claims a removal that did not happen.
-    void installedServiceIsRemovedOrTheProgramEnds_data() {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<bool>("yes");
-        QTest::addColumn<bool>("removable");
-        QTest::addColumn<QString>("message"); // the last one shown
-        QTest::addColumn<int>("exit");        // -1: the program goes on
-        QTest::newRow("removed")
-            << u"1"_s << true << true
-            << u"[question yes/no] Torvanelo: Torvanelo Service installé\nvoir "
-               u"'Panneau de configuration/Services'\n\nSupprimer Torvanelo "
-               u"Service ?"_s
-            << -1;
-        QTest::newRow("kept") << u"0"_s << false << true
-                              << u"[question yes/no] Torvanelo: Torvanelo Service installed\nsee "
-                                 u"'Control panel/Services'\n\nRemove it ?"_s
-                              << 0;
-        QTest::newRow("cannot be removed")
-            << u"0"_s << true << false
-            << u"[error] Torvanelo: Torvanelo Service could not be removed"_s << 1;
-    }
+    // An installed service found at start-up is removed when the user says
+    // so, the automatic start switched off before it is read; else the
+    // program ends: the service may still run on the same folders, and two
+    // copies must never work side by side. Nothing claims a removal that did
+    // not happen.
     void installedServiceIsRemovedOrTheProgramEnds() {
-        QFETCH(QString, language);
-        QFETCH(bool, yes);
-        QFETCH(bool, removable);
-        QFETCH(int, exit);
-        ProgramFixture f;
-        f.service.installed = f.service.running = true;
-        f.service.uninstallResult = removable;
-        f.prompts.answers.push_back(yes ? UserPrompts::Answer::Yes : UserPrompts::Answer::No);
-        QCOMPARE(f.start(u"[Configuration]\nAutomatique=1\nLangue="_s + language), exit < 0);
-        QTEST(f.shown().back(), "message");
-        QCOMPARE(f.exits, exit < 0 ? std::vector<int>{} : std::vector<int>{exit});
-        // A removal switches the automatic start off before it is read.
-        QCOMPARE(f.stored(u"Automatique"_s), exit < 0 ? u"0"_s : u"1"_s);
-        QCOMPARE(f.service.events.size(), exit < 0 ? 1u : 0u);
-        QVERIFY(exit >= 0 || f.service.events[0].text == u"Torvanelo Service supprimé"_s);
+        for (const auto& [yes, removable, exit] :
+             {std::tuple{true, true, -1}, {false, true, 0}, {true, false, 1}}) {
+            ProgramFixture f;
+            f.service.installed = f.service.running = true;
+            f.service.uninstallResult = removable;
+            f.prompts.answers.push_back(yes ? UserPrompts::Answer::Yes : UserPrompts::Answer::No);
+            QCOMPARE(f.start(u"[Configuration]\nAutomatique=1\n"_s), exit < 0);
+            QCOMPARE(f.exits, exit < 0 ? std::vector<int>{} : std::vector<int>{exit});
+            QCOMPARE(f.stored(u"Automatique"_s), exit < 0 ? u"0"_s : u"1"_s);
+            QCOMPARE(f.service.events.size(), exit < 0 ? 1u : 0u);
+            QCOMPARE(f.shown().size(), removable ? 1 : 2);
+        }
     }
 
     // No Close; Quit asks first; nothing is written on the way out.

@@ -31,34 +31,28 @@ private slots:
     // The user picks a row and stretches the selection with Shift+arrow;
     // only the chosen pairs go, each remaining one with its own settings.
     void removalKeepsEachRemainingPairsSettings_data() {
-        QTest::addColumn<QString>("language");
         QTest::addColumn<int>("from");
         QTest::addColumn<int>("steps"); // Shift+Down, or Shift+Up when negative
         QTest::addColumn<QList<int>>("kept");
-        QTest::addColumn<QString>("question");
-        const QString english = u"[question yes/no] Torvanelo: Remove the selected folders"_s;
-        QTest::newRow("rows 2 to 4, from row 4 up")
-            << u"0"_s << 4 << -2 << QList<int>{0, 1, 5} << english;
-        QTest::newRow("rows 2 to 4, from row 2 down, French")
-            << u"1"_s << 2 << 2 << QList<int>{0, 1, 5}
-            << u"[question yes/no] Torvanelo: Confirmez la suppression des dossiers sélectionnés"_s;
-        QTest::newRow("every row") << u"0"_s << 5 << -5 << QList<int>{} << english;
+        QTest::newRow("rows 2 to 4, from row 4 up") << 4 << -2 << QList<int>{0, 1, 5};
+        QTest::newRow("rows 2 to 4, from row 2 down") << 2 << 2 << QList<int>{0, 1, 5};
+        QTest::newRow("every row") << 5 << -5 << QList<int>{};
     }
     void removalKeepsEachRemainingPairsSettings() {
-        QFETCH(QString, language);
         QFETCH(int, from);
         QFETCH(int, steps);
         QFETCH(QList<int>, kept);
         ProgramFixture f;
         const std::vector<FolderPair> pairs = f.pairs(6);
-        QVERIFY(f.start(u"[Configuration]\nLangue="_s + language, pairs));
+        QVERIFY(f.start(QString(), pairs));
         FolderGrid* grid = f.window().grid();
         clickCell(grid, from, 0);
         for (int step = 0; step < std::abs(steps); ++step)
             QTest::keyClick(grid, steps < 0 ? Qt::Key_Up : Qt::Key_Down, Qt::ShiftModifier);
         f.prompts.answers.push_back(UserPrompts::Answer::Yes);
         QTest::keyClick(grid, Qt::Key_Delete);
-        QTEST(f.shown().join(u'|'), "question");
+        QCOMPARE(f.shown(),
+                 QStringList{u"[question yes/no] Torvanelo: Remove the selected folders"_s});
         std::vector<FolderPair> expected;
         for (const int row : kept)
             expected.push_back(pairs[std::size_t(row)]);
@@ -70,42 +64,38 @@ private slots:
     // A refusal asks for no folder; a cancelled browser or entry ends the
     // command. Neither writes nor opens the settings.
     void refusedOrCancelledCommandsChangeNothing_data() {
-        QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("command");
         QTest::addColumn<int>("pairs");
-        QTest::addColumn<bool>("chosen");     // a pair chosen in the grid
-        QTest::addColumn<QString>("answer");  // of the browser and the entry; null: cancelled
-        QTest::addColumn<QString>("message"); // empty: none
-        const QString source = u"[information] Torvanelo: Select a SOURCE folder to modify"_s;
-        const QString target = u"[information] Torvanelo: Select a TARGET folder to modify"_s;
-        QTest::newRow("remove, empty list")
-            << u"1"_s << u"mnuSupprimerDossiers"_s << 0 << false << QString()
-            << u"[information] Torvanelo: La liste des couples de dossiers (source+cible) est vide"_s;
+        QTest::addColumn<bool>("chosen");    // a pair chosen in the grid
+        QTest::addColumn<QString>("answer"); // of the browser and the entry; null: cancelled
+        QTest::addColumn<QString>("message");
+        QTest::newRow("remove, empty list") << u"mnuSupprimerDossiers"_s << 0 << false << QString()
+                                            << u"[information] Torvanelo: Nothing to remove"_s;
         QTest::newRow("remove, no pair chosen")
-            << u"1"_s << u"cmdSupprimer"_s << 2 << false << QString()
-            << u"[information] Torvanelo: Sélectionner un couple de dossiers (source+cible) à "
-               u"supprimer"_s;
+            << u"cmdSupprimer"_s << 2 << false << QString()
+            << u"[information] Torvanelo: Select a couple of folders (source+target) to remove"_s;
         QTest::newRow("remove, answered No")
-            << u"1"_s << u"mnuSupprimerDossiers"_s << 2 << true << QString()
-            << u"[question yes/no] Torvanelo: Confirmez la suppression des dossiers sélectionnés"_s;
+            << u"mnuSupprimerDossiers"_s << 2 << true << QString()
+            << u"[question yes/no] Torvanelo: Remove the selected folders"_s;
         QTest::newRow("modify source, empty list")
-            << u"0"_s << u"cmdModifierDossierSource"_s << 0 << false << u"/x"_s << source;
+            << u"cmdModifierDossierSource"_s << 0 << false << u"/x"_s
+            << u"[information] Torvanelo: Select a SOURCE folder to modify"_s;
         QTest::newRow("modify target browsed, after a load")
-            << u"0"_s << u"mnuModifierCibleParcourir"_s << 2 << false << u"/x"_s << target;
+            << u"mnuModifierCibleParcourir"_s << 2 << false << u"/x"_s
+            << u"[information] Torvanelo: Select a TARGET folder to modify"_s;
         QTest::newRow("add, browser cancelled")
-            << u"0"_s << u"cmdAjouterDossierSource"_s << 1 << true << QString() << QString();
+            << u"cmdAjouterDossierSource"_s << 1 << true << QString() << QString();
         QTest::newRow("modify, entry empty")
-            << u"0"_s << u"mnuModifierCibleSaisir"_s << 1 << true << u""_s << QString();
+            << u"mnuModifierCibleSaisir"_s << 1 << true << u""_s << QString();
     }
     void refusedOrCancelledCommandsChangeNothing() {
-        QFETCH(QString, language);
         QFETCH(QString, command);
         QFETCH(int, pairs);
         QFETCH(bool, chosen);
         QFETCH(QString, answer);
         QFETCH(QString, message);
         ProgramFixture f;
-        QVERIFY(f.start(u"[Configuration]\nLangue="_s + language, f.pairs(pairs)));
+        QVERIFY(f.start(QString(), f.pairs(pairs)));
         const QByteArray before = f.snapshot();
         f.window().grid()->setSelectionHighlight(chosen);
         f.prompts.folders = f.prompts.texts = {answer};
@@ -254,28 +244,22 @@ private slots:
 
     // Checked as typed; a refusal keeps the dialog open and writes nothing.
     void intervalBox_data() {
-        QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("label");   // lblErr when refused, else lblMiroirN2
         QTest::addColumn<QString>("message"); // empty: stored
         const QString range = u"Value must be between 2 and 64000"_s;
         const QString rangeMessage = u"Value must be set between 2 and 64000"_s;
-        QTest::newRow("abc") << u"0"_s << u"abc"_s << u"Invalid value"_s << u"Invalid value"_s;
-        QTest::newRow("1") << u"0"_s << u"1"_s << range << rangeMessage;
-        QTest::newRow("64001") << u"0"_s << u"64001"_s << range << rangeMessage;
-        QTest::newRow("100") << u"0"_s << u" 100"_s << u"i.e. 1 h 40 min 0 sec"_s << QString();
-        QTest::newRow("64000") << u"0"_s << u"64000"_s << u"i.e. 1066 h 40 min 0 sec"_s
-                               << QString();
-        QTest::newRow("1, French")
-            << u"1"_s << u"1"_s << u"La valeur doit être comprise entre 2 et 64000"_s
-            << u"La valeur doit être comprise entre 2 et 64000"_s;
+        QTest::newRow("abc") << u"abc"_s << u"Invalid value"_s << u"Invalid value"_s;
+        QTest::newRow("1") << u"1"_s << range << rangeMessage;
+        QTest::newRow("64001") << u"64001"_s << range << rangeMessage;
+        QTest::newRow("100") << u" 100"_s << u"i.e. 1 h 40 min 0 sec"_s << QString();
+        QTest::newRow("64000") << u"64000"_s << u"i.e. 1066 h 40 min 0 sec"_s << QString();
     }
     void intervalBox() {
-        QFETCH(QString, language);
         QFETCH(QString, typed);
         QFETCH(QString, message);
         ProgramFixture f;
-        QVERIFY(f.start(u"[Configuration]\nTemporisation=60\nLangue="_s + language, f.pairs(1)));
+        QVERIFY(f.start(u"[Configuration]\nTemporisation=60\n"_s, f.pairs(1)));
         const QByteArray before = f.snapshot();
         std::vector<int> reloads;
         frmSetMode dialog(f.program().store(), f.window().pairModel(), 0, true, f.prompts,
@@ -339,47 +323,39 @@ private slots:
     // later.
     void typedSetting_data() {
         QTest::addColumn<QString>("entry");
-        QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");  // then shown when the dialog opens again
         QTest::addColumn<QString>("message"); // empty: none
-        const auto row = [](const char* tag, const char* entry, const char* language,
-                            const QString& typed, const QString& stored, const QString& message) {
-            QTest::newRow(tag) << QString::fromLatin1(entry) << QString::fromLatin1(language)
-                               << typed << stored << message;
+        const auto row = [](const char* tag, const char* entry, const QString& typed,
+                            const QString& stored, const QString& message) {
+            QTest::newRow(tag) << QString::fromLatin1(entry) << typed << stored << message;
         };
         const QString warning = u"[warning] Torvanelo 1.0b: "_s;
         const QString invalid = u"[error] Torvanelo 1.0b: Invalid value: "_s;
-        row("prefix ab", "mnuPrefixe", "0", u"ab"_s, u"AB"_s, QString());
-        row("prefix a:", "mnuPrefixe", "0", u"a:"_s, u"abc"_s, warning + u"Invalid character"_s);
-        row("prefix a/, French", "mnuPrefixe", "1", u"a/"_s, u"abc"_s,
-            warning + u"Caractère invalide"_s);
-        row("prefix sharp s", "mnuPrefixe", "0", u" ßx"_s, u"ßX"_s, QString());
-        row("prefix one", "mnuPrefixe", "0", u" a "_s, u"abc"_s,
+        row("prefix ab", "mnuPrefixe", u"ab"_s, u"AB"_s, QString());
+        row("prefix a:", "mnuPrefixe", u"a:"_s, u"abc"_s, warning + u"Invalid character"_s);
+        row("prefix a/", "mnuPrefixe", u"a/"_s, u"abc"_s, warning + u"Invalid character"_s);
+        row("prefix sharp s", "mnuPrefixe", u" ßx"_s, u"ßX"_s, QString());
+        row("prefix one", "mnuPrefixe", u" a "_s, u"abc"_s,
             warning + u"Prefix must be 2 characters"_s);
-        row("prefix three, French", "mnuPrefixe", "1", u"abc"_s, u"abc"_s,
-            warning
-                + u"Le préfixe des fichiers compressés doit avoir une longueur de 2 caractères"_s);
-        row("delay 2.5", "mnuTempo", "0", u"2.5"_s, u"2"_s, QString());
-        row("delay 32767", "mnuTempo", "0", u"32767"_s, u"32767"_s, QString());
-        row("delay 32768", "mnuTempo", "0", u"32768"_s, u"10"_s, invalid + u"32768"_s);
-        row("delay 0, French", "mnuTempo", "1", u" 0"_s, u"10"_s,
-            u"[error] Torvanelo 1.0b: Valeur de temporisation incorrecte:  0"_s);
-        row("purge 30", "mnuPurgeLogs", "0", u"30"_s, u"30"_s, QString());
-        row("purge 1", "mnuPurgeLogs", "0", u"1"_s, u"10"_s, invalid + u"1"_s);
-        row("purge 366.4", "mnuPurgeLogs", "0", u"366.4"_s, u"10"_s, invalid + u"366.4"_s);
-        row("purge huge", "mnuPurgeLogs", "0", u"1e999"_s, u"10"_s, invalid + u"1e999"_s);
+        row("prefix three", "mnuPrefixe", u"xyz"_s, u"abc"_s,
+            warning + u"Prefix must be 2 characters"_s);
+        row("delay 2.5", "mnuTempo", u"2.5"_s, u"2"_s, QString());
+        row("delay 32767", "mnuTempo", u"32767"_s, u"32767"_s, QString());
+        row("delay 32768", "mnuTempo", u"32768"_s, u"10"_s, invalid + u"32768"_s);
+        row("delay 0", "mnuTempo", u" 0"_s, u"10"_s, invalid + u" 0"_s);
+        row("purge 30", "mnuPurgeLogs", u"30"_s, u"30"_s, QString());
+        row("purge 1", "mnuPurgeLogs", u"1"_s, u"10"_s, invalid + u"1"_s);
+        row("purge 366.4", "mnuPurgeLogs", u"366.4"_s, u"10"_s, invalid + u"366.4"_s);
+        row("purge huge", "mnuPurgeLogs", u"1e999"_s, u"10"_s, invalid + u"1e999"_s);
     }
     void typedSetting() {
         QFETCH(QString, entry);
-        QFETCH(QString, language);
         QFETCH(QString, typed);
         QFETCH(QString, stored);
         QFETCH(QString, message);
         ProgramFixture f;
-        QVERIFY(
-            f.start(u"[Configuration]\nPrefixeFichiersCompresses=abc\nTemporisation=10\nLangue="_s
-                    + language));
+        QVERIFY(f.start(u"[Configuration]\nPrefixeFichiersCompresses=abc\nTemporisation=10\n"_s));
         const QByteArray before = f.snapshot();
         std::optional<ModalDriver> driver(std::in_place, [&](QDialog* dialog) {
             if (auto* purge = control<QCheckBox>(dialog, "chkPurgeLogs"))
@@ -485,42 +461,29 @@ private slots:
         QCOMPARE(f.shown(), QStringList{u"[warning] Torvanelo: No message to send"_s});
     }
 
-    // Opened in English, the dialogs follow the switch to French.
     void screenshotsInFrench() {
         ProgramFixture f;
         std::vector<FolderPair> pairs = f.pairs(1);
         pairs[0].IntervalCount = u"100"_s;
-        QVERIFY(f.start(u"[Configuration]\nTemporisation=60\nPerformance=50\n"_s, pairs));
+        QVERIFY(f.start(u"[Configuration]\nLangue=1\nTemporisation=60\nPerformance=50\n"_s, pairs));
         SettingsStore& store = f.program().store();
-        struct Shot {
-            std::unique_ptr<QDialog> dialog;
-            const char* control;
-            QString french;
-            QString file;
-        };
-        Shot shots[] = {
+        std::pair<std::unique_ptr<QDialog>, QString> shots[] = {
             {std::make_unique<frmSetMode>(store, f.window().pairModel(), 0, true, f.prompts,
                                           nullptr),
-             "lblMiroirN2", u"soit: 1 h 40 min 0 sec"_s, u"dialog-setmode-fr.png"_s},
-            {std::make_unique<frmPrefixeCible>(store, f.prompts), "lblPrefixe",
-             u"Préfixe des fichiers compressés (2 caractères)"_s, u"dialog-prefix-fr.png"_s},
-            {std::make_unique<frmTempo>(store, f.prompts, nullptr), "lblSecondes", u"secondes"_s,
-             u"dialog-delay-fr.png"_s},
-            {std::make_unique<frmPerformance>(store), "lblMin", u"Moins fluide et plus rapide"_s,
-             u"dialog-performance-fr.png"_s},
+             u"dialog-setmode-fr.png"_s},
+            {std::make_unique<frmPrefixeCible>(store, f.prompts), u"dialog-prefix-fr.png"_s},
+            {std::make_unique<frmTempo>(store, f.prompts, nullptr), u"dialog-delay-fr.png"_s},
+            {std::make_unique<frmPerformance>(store), u"dialog-performance-fr.png"_s},
             {std::make_unique<frmAvertirDossierErr>(store, f.prompts, f.recordingRunner),
-             "cmdEssayer", u"Essayer"_s, u"dialog-warning-fr.png"_s}};
-        QVERIFY(store.setLanguage(1));
-        for (Shot& shot : shots) {
-            shot.dialog->show();
-            QVERIFY(QTest::qWaitForWindowExposed(shot.dialog.get()));
-            QEvent change(QEvent::LanguageChange);
-            QCoreApplication::sendEvent(shot.dialog.get(), &change);
-            QCOMPARE(control<QObject>(shot.dialog.get(), shot.control)->property("text").toString(),
-                     shot.french);
-            saveScreenshot(shot.dialog.get(), shot.file);
+             u"dialog-warning-fr.png"_s}};
+        for (auto& [dialog, file] : shots) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+            saveScreenshot(dialog.get(), file);
         }
-        QCOMPARE(shots[0].dialog->windowTitle(), u"Paramètres et temporisation"_s);
+        QCOMPARE(shots[0].first->windowTitle() + u'|'
+                     + control<QLabel>(shots[0].first.get(), "lblMiroirN2")->text(),
+                 u"Paramètres et temporisation|soit: 1 h 40 min 0 sec"_s);
     }
 };
 
