@@ -14,10 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <ftw.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -31,66 +29,30 @@ namespace {
 
 constexpr char HiddenMark[] = "user.torvanelo.hidden";
 
-mode_t processUmask() {
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    return mask;
-}
-
 QString decoded(const QByteArray& path) {
     return QFile::decodeName(path);
 }
 
-Attributes withoutHiddenMark(Attributes attributes) {
-    attributes.erase(HiddenMark);
-    return attributes;
-}
-
-Attributes manyAttributes(int count) {
-    Attributes attributes;
-    for (int i = 0; i < count; ++i) {
-        std::string value;
-        for (int j = 0; j < i % 13; ++j)
-            value.push_back(static_cast<char>((i * 37 + j * 101) % 256)); // binary, with NUL
-        attributes["user.a" + std::to_string(i)] = value;
-    }
-    return attributes;
-}
-
 int removeEntry(const char* path, const struct stat*, int, struct FTW*) {
     ::chmod(path, 0700);
-    return ::remove(path) == 0 ? 0 : 0;
+    ::remove(path);
+    return 0;
 }
 
-// Removes a tree by raw names (QDir cannot name every byte sequence).
-void removeTree(const QByteArray& path) {
-    ::nftw(path.constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS);
-}
-
-// The folders of one compress-and-extract trip.
+// The folders of one compress-and-extract trip, removed by raw names (QDir
+// cannot name every byte sequence).
 struct Trip {
     QTemporaryDir root;
-    QByteArray base;
-    QByteArray src;
-    QByteArray out;
-    QByteArray ex;
-    QByteArray archive;
+    QByteArray base = QFile::encodeName(root.path());
+    QByteArray src = base + "/src", out = base + "/out", ex = base + "/ex";
+    QByteArray archive = out + "/a.rar";
 
-    explicit Trip(const QString& parent = QString())
-        : root(parent.isEmpty() ? QDir::tempPath() + QStringLiteral("/rar-XXXXXX")
-                                : parent + QStringLiteral("/rar-XXXXXX")) {
-        base = QFile::encodeName(root.path());
-        src = base + "/src";
-        out = base + "/out";
-        ex = base + "/ex";
-        archive = out + "/a.rar";
-        ::mkdir(src.constData(), 0755);
-        ::mkdir(out.constData(), 0755);
-        ::mkdir(ex.constData(), 0755);
+    explicit Trip(const QString& parent = QDir::tempPath())
+        : root(parent + QStringLiteral("/rar-XXXXXX")) {
+        for (const QByteArray& folder : {src, out, ex})
+            ::mkdir(folder.constData(), 0755);
     }
-    ~Trip() { removeTree(base); }
-    Trip(const Trip&) = delete;
-    Trip& operator=(const Trip&) = delete;
+    ~Trip() { ::nftw(base.constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS); }
 
     ProcessResult add(const QByteArray& pattern, bool deleteFiles = true) {
         QStringList args{QStringLiteral("a"), QStringLiteral("-os"), decoded(archive),
@@ -101,17 +63,6 @@ struct Trip {
     }
     ProcessResult extract() { return runRar({QStringLiteral("e"), decoded(archive)}, decoded(ex)); }
 };
-
-// True once the one file of the folder has data: its creation is over.
-bool holdsData(const QByteArray& folder, const QList<QByteArray>& entries) {
-    struct stat status {};
-    return entries.size() == 1 && ::stat((folder + '/' + entries[0]).constData(), &status) == 0
-           && status.st_size > 0;
-}
-
-bool isOurTemporary(const QByteArray& name) {
-    return torvanelo::isTemporaryName(name.toStdString());
-}
 
 // unrar t passes, unrar lta lists one stream record per expected stream,
 // bsdtar lists every member. Returns an empty string or what failed.
@@ -144,11 +95,11 @@ QString referenceCheck(const QByteArray& archive, int members, const QList<QByte
     return QString();
 }
 
-void skipWithoutUnrar() {
-    if (unrarPath().isEmpty())
-        QSKIP("RARLAB unrar not found in <build>/tools (scripts/fetch-unrar.sh fetches it); "
-              "its checks were skipped, all other checks passed");
-}
+#define REFERENCE_CHECK(...)                                                                       \
+    do {                                                                                           \
+        const QString problem = referenceCheck(__VA_ARGS__);                                       \
+        QVERIFY2(problem.isEmpty(), qPrintable(problem));                                          \
+    } while (false)
 
 #if defined(__SANITIZE_ADDRESS__)
 // The address sanitizer's own shadow memory comes on top.
@@ -157,41 +108,25 @@ constexpr long MemoryBoundKiB = 64 * 1024;
 constexpr long MemoryBoundKiB = 16 * 1024;
 #endif
 
-struct Measured {
-    int exitCode = -1;
-    long peakResidentKiB = 0;
-};
-
-long peakResidentKiB(qint64 pid) {
-    const auto status = readRaw("/proc/" + QByteArray::number(pid) + "/status");
-    if (!status)
-        return 0;
-    for (const QByteArray& line : status->split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return 0;
-}
-
-// Runs rar while watching its peak resident memory (the kernel's high-water
-// mark of its own address space, read until it ends).
-Measured runRarMeasured(const QStringList& args, const QByteArray& folder) {
-    Measured measured;
+// Runs rar while reading its peak resident memory (the kernel's high-water
+// mark of its own address space) until it ends. Exit code -1: it failed.
+std::pair<int, long> runRarMeasured(const QStringList& args, const QByteArray& folder) {
     QProcess process;
     process.setWorkingDirectory(decoded(folder));
     process.start(rarPath(), args);
     if (!process.waitForStarted(-1))
-        return measured;
-    const qint64 pid = process.processId();
+        return {-1, 0};
+    const QByteArray status = "/proc/" + QByteArray::number(process.processId()) + "/status";
+    long peak = 0;
     const bool ended = QTest::qWaitFor(
         [&] {
-            measured.peakResidentKiB = std::max(measured.peakResidentKiB, peakResidentKiB(pid));
+            const QByteArray text = readRaw(status).value_or("");
+            if (const qsizetype at = text.indexOf("VmHWM:"); at >= 0)
+                peak = std::max(peak, text.mid(at + 6, 20).simplified().split(' ')[0].toLong());
             return process.state() == QProcess::NotRunning;
         },
         1200000);
-    if (ended && process.exitStatus() == QProcess::NormalExit)
-        measured.exitCode = process.exitCode();
-    return measured;
+    return {ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, peak};
 }
 
 } // namespace
@@ -200,7 +135,10 @@ class RarCommandTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY2(QFileInfo::exists(rarPath()), qPrintable(rarPath())); }
+    void initTestCase() {
+        QVERIFY2(QFileInfo::exists(rarPath()), qPrintable(rarPath()));
+        ::umask(022); // the modes expected below
+    }
 
     void roundTrip_data() {
         QTest::addColumn<QByteArray>("name");
@@ -212,20 +150,23 @@ private slots:
         QByteArray binary;
         for (int i = 0; i < 3000; ++i)
             binary.append(static_cast<char>(i * 7));
-        QByteArray varied; // several chunks of the copy ring, with an odd tail
-        for (int i = 0; i < 5 * 1024 * 1024 + 17; ++i)
-            varied.append(static_cast<char>((i * 2654435761u) >> 13));
-        QTest::newRow("5 MiB of varied data")
-            << QByteArray("varied.bin") << varied << Attributes{{"user.v", "1"}} << false << false
-            << qint64(0);
+        Attributes fifty; // empty and binary values, with NUL
+        for (int i = 0; i < 50; ++i) {
+            for (int j = 0; j < i % 13; ++j)
+                fifty["user.a" + std::to_string(i)].push_back(static_cast<char>(i * 37 + j * 101));
+        }
         QTest::newRow("no attributes") << QByteArray("plain.txt") << QByteArray("plain\n")
                                        << Attributes() << false << false << qint64(0);
         QTest::newRow("one attribute") << QByteArray("one.bin") << binary
                                        << Attributes{{"user.Zone.Identifier", "[ZoneTransfer]\r\n"}}
                                        << false << false << qint64(123456789);
         QTest::newRow("50 attributes, empty and binary values")
-            << QByteArray("fifty.dat") << binary << manyAttributes(50) << false << false
-            << qint64(999999999);
+            << QByteArray("fifty.dat") << binary << fifty << false << false << qint64(999999999);
+        // ext4 keeps about 4 KiB of attributes per file: this one runs on tmpfs.
+        QTest::newRow("60 KiB value")
+            << QByteArray("big") << QByteArray("data")
+            << Attributes{{"user.big", std::string(60 * 1024, 'L')}, {"user.small", "s"}} << false
+            << false << qint64(0);
         QTest::newRow("Cyrillic name")
             << QByteArray("\xd0\x9f\xd0\xbb\xd0\xb0\xd0\xbd.doc") << QByteArray("plan")
             << Attributes{{"user.x", "1"}} << false << false << qint64(5);
@@ -257,11 +198,14 @@ private slots:
         QFETCH(bool, readOnly);
         QFETCH(bool, hidden);
         QFETCH(qint64, nanoseconds);
-        Trip trip;
+        const bool large = attributes.count("user.big") == 1;
+        Trip trip(large ? QStringLiteral("/dev/shm") : QDir::tempPath());
         const QByteArray source = trip.src + '/' + name;
         QVERIFY(writeRaw(source, content));
-        for (const auto& [key, value] : attributes)
-            QVERIFY2(setAttribute(source, key, value), key.c_str());
+        for (const auto& [key, value] : attributes) {
+            if (!setAttribute(source, key, value) && large)
+                QSKIP("/dev/shm does not take a 60 KiB extended attribute value");
+        }
         if (hidden)
             QVERIFY(setAttribute(source, HiddenMark, "1"));
         const struct timespec times[2] = {{1600000000, 0}, {1600000000, long(nanoseconds)}};
@@ -279,12 +223,12 @@ private slots:
         QCOMPARE(folderEntries(trip.ex), QList<QByteArray>{name});
         const QByteArray result = trip.ex + '/' + name;
         QCOMPARE(readRaw(result).value_or("<missing>"), content);
-        const Attributes restored = allUserAttributes(result);
-        QCOMPARE(withoutHiddenMark(restored), attributes);
-        QCOMPARE(restored.count(HiddenMark) == 1, hidden);
+        Attributes restored = allUserAttributes(result);
+        QCOMPARE(restored.erase(HiddenMark) == 1, hidden);
+        QCOMPARE(restored, attributes);
         struct stat status {};
         QCOMPARE(::stat(result.constData(), &status), 0);
-        QCOMPARE(status.st_mode & 07777, (readOnly ? 0444 : 0666) & ~processUmask());
+        QCOMPARE(status.st_mode & 07777, readOnly ? 0444u : 0644u);
         QCOMPARE(qint64(status.st_mtim.tv_sec), qint64(1600000000));
         QCOMPARE(qint64(status.st_mtim.tv_nsec), nanoseconds);
         QCOMPARE(folderEntries(trip.out), QList<QByteArray>{"a.rar"}); // the archive stays
@@ -293,38 +237,10 @@ private slots:
         for (const auto& [key, value] : attributes)
             streams << QByteArray::fromStdString(
                 torvanelo::rar::streamNameForAttribute(key).value());
-        const bool utf8Name = QString::fromUtf8(name).toUtf8() == name;
-        const QString problem = referenceCheck(trip.archive, 1, streams, utf8Name);
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        skipWithoutUnrar();
-    }
-
-    // A 60 KiB value needs a file system that takes it (tmpfs does, ext4 does not).
-    void largeAttributeValue() {
-        const std::string value(60 * 1024, 'L');
-        QString folder;
-        for (const QString& candidate : {QDir::tempPath(), QStringLiteral("/dev/shm")}) {
-            QTemporaryDir probe(candidate + QStringLiteral("/probe-XXXXXX"));
-            const QByteArray file = QFile::encodeName(probe.path()) + "/f";
-            if (probe.isValid() && writeRaw(file, "x") && setAttribute(file, "user.big", value)) {
-                folder = candidate;
-                break;
-            }
-        }
-        if (folder.isEmpty())
-            QSKIP("no file system here takes a 60 KiB extended attribute value");
-        Trip trip(folder);
-        const QByteArray source = trip.src + "/big";
-        QVERIFY(writeRaw(source, "data"));
-        QVERIFY(setAttribute(source, "user.big", value));
-        QVERIFY(setAttribute(source, "user.small", "s"));
-        QCOMPARE(trip.add("big").exitCode, 0);
-        QCOMPARE(trip.extract().exitCode, 0);
-        const Attributes expected{{"user.big", value}, {"user.small", "s"}};
-        QCOMPARE(allUserAttributes(trip.ex + "/big"), expected);
-        const QString problem = referenceCheck(trip.archive, 1, {":big", ":small"});
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        skipWithoutUnrar();
+        REFERENCE_CHECK(trip.archive, 1, streams, QString::fromUtf8(name).toUtf8() == name);
+        if (unrarPath().isEmpty())
+            QSKIP("RARLAB unrar not found in <build>/tools (scripts/fetch-unrar.sh fetches it); "
+                  "its checks were skipped, all other checks passed");
     }
 
     // The engine's own command line: B.r? takes the data and name files only,
@@ -357,99 +273,74 @@ private slots:
                                         {"user.AFP_AfpInfo", std::string("AFP\0\0\0\1\0", 8)}};
         QCOMPARE(allUserAttributes(trip.ex + "/RA000124.rr"), dataAttributes);
         QCOMPARE(allUserAttributes(trip.ex + "/RA000124.rn"), (Attributes{{HiddenMark, "1"}}));
-        const QString problem = referenceCheck(archive, 2, {":AFP_AfpInfo"});
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
-        skipWithoutUnrar();
+        REFERENCE_CHECK(archive, 2, {":AFP_AfpInfo"});
     }
 
-    // Streams of the second file land on the second file only.
-    void streamsStayWithTheirFile() {
-        Trip trip;
-        QVERIFY(writeRaw(trip.src + "/a", "first"));
-        QVERIFY(writeRaw(trip.src + "/b", "second"));
-        QVERIFY(setAttribute(trip.src + "/b", "user.s1", "one"));
-        QVERIFY(setAttribute(trip.src + "/b", "user.s2", "two"));
-        QCOMPARE(trip.add("*").exitCode, 0);
-        QCOMPARE(trip.extract().exitCode, 0);
-        QVERIFY(allUserAttributes(trip.ex + "/a").empty());
-        QCOMPARE(allUserAttributes(trip.ex + "/b"),
-                 (Attributes{{"user.s1", "one"}, {"user.s2", "two"}}));
-        const QString problem = referenceCheck(trip.archive, 2, {":s1", ":s2"});
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    }
-
-    // Without -os no stream is stored; the hidden attribute still is.
-    void withoutStreamSwitch() {
-        Trip trip;
-        QVERIFY(writeRaw(trip.src + "/f", "x"));
-        QVERIFY(setAttribute(trip.src + "/f", "user.s", "v"));
-        QVERIFY(setAttribute(trip.src + "/f", HiddenMark, "1"));
-        const ProcessResult added =
-            runRar({QStringLiteral("a"), decoded(trip.archive), decoded(trip.src + "/f")},
-                   decoded(trip.base));
-        QCOMPARE(added.exitCode, 0);
-        QCOMPARE(folderEntries(trip.src), QList<QByteArray>{"f"}); // no -df: kept
-        QCOMPARE(trip.extract().exitCode, 0);
-        QCOMPARE(allUserAttributes(trip.ex + "/f"), (Attributes{{HiddenMark, "1"}}));
-        const QString problem = referenceCheck(trip.archive, 1, {});
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    }
-
-    // "a" adds to an existing archive: other members stay, one of the same
-    // name is replaced.
+    // "a" adds to an existing archive: its members are carried into the new
+    // version (a large one through the copy ring, checked against its CRC on
+    // the way), one of the same name is replaced. A damaged byte in a carried
+    // member refuses the new version: the archive and the files stay.
     void addToExistingArchive() {
         Trip trip;
+        QByteArray large(3 << 20, Qt::Uninitialized);
+        for (int i = 0; i < large.size(); ++i)
+            large[i] = static_cast<char>(i * 31 + (i >> 9));
+        QVERIFY(writeRaw(trip.src + "/large", large));
+        QVERIFY(setAttribute(trip.src + "/large", "user.k", "kept stream"));
         QVERIFY(writeRaw(trip.src + "/x", "version 1"));
-        QVERIFY(writeRaw(trip.src + "/y", "kept"));
-        QVERIFY(setAttribute(trip.src + "/y", "user.k", "kept stream"));
         QCOMPARE(trip.add("*").exitCode, 0);
         QVERIFY(writeRaw(trip.src + "/x", "version 2"));
         QVERIFY(writeRaw(trip.src + "/z", "new"));
         QCOMPARE(trip.add("*").exitCode, 0);
         QCOMPARE(trip.extract().exitCode, 0);
-        QCOMPARE(folderEntries(trip.ex), (QList<QByteArray>{"x", "y", "z"}));
+        QCOMPARE(folderEntries(trip.ex), (QList<QByteArray>{"large", "x", "z"}));
+        QVERIFY(readRaw(trip.ex + "/large") == large);
+        QCOMPARE(allUserAttributes(trip.ex + "/large"), (Attributes{{"user.k", "kept stream"}}));
         QCOMPARE(readRaw(trip.ex + "/x").value_or(""), QByteArray("version 2"));
-        QCOMPARE(readRaw(trip.ex + "/y").value_or(""), QByteArray("kept"));
-        QCOMPARE(allUserAttributes(trip.ex + "/y"), (Attributes{{"user.k", "kept stream"}}));
-        const QString problem = referenceCheck(trip.archive, 3, {":k"});
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        REFERENCE_CHECK(trip.archive, 3, {":k"});
+
+        QByteArray damaged = readRaw(trip.archive).value_or("");
+        const qsizetype at = damaged.indexOf(large.left(64)) + (2 << 20);
+        QVERIFY(at > (2 << 20));
+        damaged[at] = static_cast<char>(damaged[at] ^ 0x40);
+        QVERIFY(writeRaw(trip.archive, damaged));
+        QVERIFY(writeRaw(trip.src + "/third", "third"));
+        const ProcessResult refused = trip.add("third");
+        QCOMPARE(refused.exitCode, 3);
+        QVERIFY2(refused.err.contains("CRC"), refused.err.constData());
+        QVERIFY(readRaw(trip.archive) == damaged);
+        QCOMPARE(readRaw(trip.src + "/third").value_or(""), QByteArray("third"));
     }
 
-    // A damaged existing archive is neither extended nor replaced, and the
-    // files stay.
-    void damagedExistingArchiveStays() {
-        Trip trip;
-        QVERIFY(writeRaw(trip.archive, QByteArray("Rar!\x1A\x07\x01\x00garbage", 15)));
-        QVERIFY(writeRaw(trip.src + "/f", "precious"));
-        const ProcessResult added = trip.add("f");
-        QCOMPARE(added.exitCode, 3);
-        QCOMPARE(readRaw(trip.archive).value_or(""), QByteArray("Rar!\x1A\x07\x01\x00garbage", 15));
-        QCOMPARE(readRaw(trip.src + "/f").value_or(""), QByteArray("precious"));
-        QCOMPARE(folderEntries(trip.out), QList<QByteArray>{"a.rar"});
+    // A refused "a" deletes nothing and leaves no archive and no temporary.
+    void refusedAddKeepsFiles_data() {
+        QTest::addColumn<QByteArray>("archiveName");
+        QTest::addColumn<QByteArray>("pattern");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("missing folder") << QByteArray("missing/a.rar") << QByteArray("f") << 9;
+        QTest::newRow("archive path is a folder") << QByteArray("folder") << QByteArray("f") << 6;
+        QTest::newRow("pattern matching nothing")
+            << QByteArray("a.rar") << QByteArray("RA000001.r?") << 10;
+        // Readers take '\' for a folder separator: the name would come back as another.
+        QTest::newRow("backslash in a name") << QByteArray("a.rar") << QByteArray("*") << 2;
     }
-
-    // A pattern matching nothing creates no archive.
-    void patternMatchingNothing() {
+    void refusedAddKeepsFiles() {
+        QFETCH(QByteArray, archiveName);
+        QFETCH(QByteArray, pattern);
+        QFETCH(int, exitCode);
         Trip trip;
-        QVERIFY(writeRaw(trip.src + "/other.txt", "x"));
-        const ProcessResult added = trip.add("RA000001.r?");
-        QCOMPARE(added.exitCode, 10);
-        QCOMPARE(added.err.count('\n'), 1);
-        QVERIFY(folderEntries(trip.out).isEmpty());
-        QCOMPARE(folderEntries(trip.src), QList<QByteArray>{"other.txt"});
-    }
-
-    // Readers take '\' for a folder separator: such a name is refused, not
-    // stored in a form that would come back under another name.
-    void backslashInNameRefused() {
-        Trip trip;
+        QCOMPARE(::mkdir((trip.out + "/folder").constData(), 0755), 0);
+        QVERIFY(writeRaw(trip.src + "/f", "keep me"));
         QVERIFY(writeRaw(trip.src + "/a\\b", "x"));
-        QVERIFY(writeRaw(trip.src + "/c", "y"));
-        const ProcessResult added = trip.add("*");
-        QCOMPARE(added.exitCode, 2);
-        QVERIFY(added.err.contains("a\\b"));
-        QVERIFY(folderEntries(trip.out).isEmpty());
-        QCOMPARE(folderEntries(trip.src), (QList<QByteArray>{"a\\b", "c"}));
+        const ProcessResult added = runRar(
+            {QStringLiteral("a"), QStringLiteral("-os"), decoded(trip.out + '/' + archiveName),
+             decoded(trip.src + '/' + pattern), QStringLiteral("-df")},
+            decoded(trip.base));
+        QCOMPARE(added.exitCode, exitCode);
+        QCOMPARE(added.err.count('\n'), 1);
+        QCOMPARE(folderEntries(trip.src), (QList<QByteArray>{"a\\b", "f"}));
+        QCOMPARE(readRaw(trip.src + "/f").value_or(""), QByteArray("keep me"));
+        QCOMPARE(folderEntries(trip.out), QList<QByteArray>{"folder"});
     }
 
     // Symbolic links are never followed, neither when reading nor writing.
@@ -459,8 +350,7 @@ private slots:
         QVERIFY(writeRaw(secret, "outside"));
         QCOMPARE(::symlink(secret.constData(), (trip.src + "/link").constData()), 0);
         QVERIFY(writeRaw(trip.src + "/real", "inside"));
-        const ProcessResult added = trip.add("*");
-        QCOMPARE(added.exitCode, 0);
+        QCOMPARE(trip.add("*").exitCode, 0);
         QCOMPARE(folderEntries(trip.src), QList<QByteArray>{"link"}); // skipped, not deleted
         // A link in the way of a member is replaced, its target untouched.
         QCOMPARE(::symlink(secret.constData(), (trip.ex + "/real").constData()), 0);
@@ -477,7 +367,8 @@ private slots:
                  6);
     }
 
-    // Existing files are replaced; a folder in the way refuses the archive.
+    // Existing files are replaced with their attributes; a folder in the way
+    // refuses the archive.
     void extractionReplacesFiles() {
         Trip trip;
         QVERIFY(writeRaw(trip.src + "/f", "new"));
@@ -493,28 +384,6 @@ private slots:
         QCOMPARE(folderEntries(trip.ex), QList<QByteArray>{"f"});
     }
 
-    // Nothing is deleted when the archive cannot be made; no temporary stays.
-    void failedArchiveKeepsFiles_data() {
-        QTest::addColumn<QByteArray>("archiveName");
-        QTest::addColumn<int>("exitCode");
-        QTest::newRow("missing folder") << QByteArray("missing/a.rar") << 9;
-        QTest::newRow("archive path is a folder") << QByteArray("folder") << 6;
-    }
-    void failedArchiveKeepsFiles() {
-        QFETCH(QByteArray, archiveName);
-        QFETCH(int, exitCode);
-        Trip trip;
-        QCOMPARE(::mkdir((trip.out + "/folder").constData(), 0755), 0);
-        QVERIFY(writeRaw(trip.src + "/f", "keep me"));
-        const ProcessResult added = runRar({QStringLiteral("a"), QStringLiteral("-os"),
-                                            decoded(trip.out + '/' + archiveName),
-                                            decoded(trip.src + "/f"), QStringLiteral("-df")},
-                                           decoded(trip.base));
-        QCOMPARE(added.exitCode, exitCode);
-        QCOMPARE(readRaw(trip.src + "/f").value_or(""), QByteArray("keep me"));
-        QCOMPARE(folderEntries(trip.out), QList<QByteArray>{"folder"});
-    }
-
     // A full disk: the archive or the member fails cleanly.
     void fullDisk() {
         Trip trip;
@@ -522,8 +391,7 @@ private slots:
         if (!small.mounted())
             QSKIP(qPrintable(QStringLiteral("no small tmpfs: ") + small.error()));
         QVERIFY(writeRaw(trip.src + "/big", QByteArray(300 * 1024, 'b')));
-        const ProcessResult added = trip.add("big");
-        QCOMPARE(added.exitCode, 5);
+        QCOMPARE(trip.add("big").exitCode, 5);
         QVERIFY(folderEntries(trip.out).isEmpty());
         QCOMPARE(readRaw(trip.src + "/big").value_or("").size(), 300 * 1024);
 
@@ -533,9 +401,7 @@ private slots:
                         decoded(trip.base))
                      .exitCode,
                  0);
-        const ProcessResult extracted =
-            runRar({QStringLiteral("e"), decoded(elsewhere)}, decoded(trip.out));
-        QCOMPARE(extracted.exitCode, 5);
+        QCOMPARE(runRar({QStringLiteral("e"), decoded(elsewhere)}, decoded(trip.out)).exitCode, 5);
         QVERIFY(folderEntries(trip.out).isEmpty());
     }
 
@@ -561,77 +427,12 @@ private slots:
         QCOMPARE(folderEntries(trip.ex), QList<QByteArray>{"g"});
     }
 
-    // Temporaries carry the shared name pattern and the hidden mark, and an
-    // interrupted run leaves nothing under the final name.
-    void interruptedRunsLeaveMarkedTemporaries() {
-        Trip trip;
-        const QByteArray huge = trip.src + "/huge";
-        {
-            QVERIFY(writeRaw(huge, ""));
-            QCOMPARE(::truncate(huge.constData(), off_t(64) << 30), 0); // sparse
-        }
-        QProcess process;
-        process.setWorkingDirectory(decoded(trip.base));
-        process.start(rarPath(), {QStringLiteral("a"), decoded(trip.archive), decoded(huge)});
-        QVERIFY(process.waitForStarted());
-        QList<QByteArray> seen;
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                seen = folderEntries(trip.out);
-                return holdsData(trip.out, seen) || process.state() == QProcess::NotRunning;
-            },
-            600000));
-        QCOMPARE(seen.size(), 1);
-        QVERIFY2(isOurTemporary(seen[0]), seen[0].constData());
-        QVERIFY(seen[0].startsWith(".torvanelo-a.rar-"));
-        QCOMPARE(allUserAttributes(trip.out + '/' + seen[0]).count(HiddenMark), size_t(1));
-        ::kill(static_cast<pid_t>(process.processId()), SIGKILL);
-        process.waitForFinished(-1);
-        QVERIFY(!QFileInfo::exists(decoded(trip.archive)));
-        ::unlink((trip.out + '/' + seen[0]).constData());
-
-        // Extraction: an archive announcing a 64 GiB member over a sparse hole.
-        handmade::Member member;
-        member.name = "member";
-        QByteArray header = handmade::signature() + handmade::mainHeader();
-        const QByteArray body = QByteArray("\x02\x02", 2) + handmade::vint(uint64_t(64) << 30)
-                                + QByteArray("\x04", 1) + handmade::vint(uint64_t(64) << 30)
-                                + QByteArray("\x20\0\0\0\0\0\0\x06", 8) + "member";
-        header += handmade::block(body);
-        const QByteArray sparseArchive = trip.base + "/sparse.rar";
-        QVERIFY(writeRaw(sparseArchive, header));
-        const int fd = ::open(sparseArchive.constData(), O_WRONLY | O_CLOEXEC);
-        QVERIFY(fd >= 0);
-        const QByteArray end = handmade::endHeader();
-        QCOMPARE(::pwrite(fd, end.constData(), size_t(end.size()),
-                          off_t(header.size()) + (off_t(64) << 30)),
-                 ssize_t(end.size()));
-        ::close(fd);
-        QProcess extractor;
-        extractor.setWorkingDirectory(decoded(trip.ex));
-        extractor.start(rarPath(), {QStringLiteral("e"), decoded(sparseArchive)});
-        QVERIFY(extractor.waitForStarted());
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                seen = folderEntries(trip.ex);
-                return holdsData(trip.ex, seen) || extractor.state() == QProcess::NotRunning;
-            },
-            600000));
-        QCOMPARE(seen.size(), 1);
-        QVERIFY2(isOurTemporary(seen[0]), seen[0].constData());
-        QVERIFY(seen[0].startsWith(".torvanelo-member-"));
-        QCOMPARE(allUserAttributes(trip.ex + '/' + seen[0]).count(HiddenMark), size_t(1));
-        ::kill(static_cast<pid_t>(extractor.processId()), SIGKILL);
-        extractor.waitForFinished(-1);
-        QVERIFY(!QFileInfo::exists(decoded(trip.ex + "/member")));
-        ::unlink(sparseArchive.constData());
-    }
-
-    // Killed as it puts a file in place, rar leaves a temporary that still
-    // carries the hidden mark (the program deletes such redundant copies),
-    // never a visible one it would take for the user's; killed right after,
-    // the file is whole under its name and still marked (the program unmarks
-    // an archive of its own found so). strace stops it at the very call.
+    // Killed as it puts a file in place (at the rename), rar leaves nothing
+    // under the final name, only a temporary that still carries the hidden
+    // mark (the program deletes such redundant copies), never a visible one
+    // it would take for the user's; killed right after, the file is whole
+    // under its name and still marked (the program unmarks an archive of its
+    // own found so). strace stops it at the very call.
     void killedAroundTheRenameLeavesMarkedFiles_data() {
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("calls");
@@ -657,115 +458,70 @@ private slots:
         const bool adding = command == QStringLiteral("a");
         if (!adding)
             QCOMPARE(trip.add("f", false).exitCode, 0);
-        QStringList args{QStringLiteral("-f"),
-                         QStringLiteral("-qq"),
-                         QStringLiteral("-o"),
-                         QStringLiteral("/dev/null"),
-                         QStringLiteral("-e"),
-                         QStringLiteral("trace=") + calls,
-                         QStringLiteral("-e"),
-                         QStringLiteral("inject=") + calls + QStringLiteral(":signal=SIGKILL"),
-                         rarPath()};
+        QStringList args =
+            QStringLiteral("-f -qq -o /dev/null -e trace=%1 -e inject=%1:signal=SIGKILL")
+                .arg(calls)
+                .split(QLatin1Char(' '));
+        args << rarPath() << command;
         if (adding)
-            args << QStringLiteral("a") << QStringLiteral("-os") << decoded(trip.archive)
-                 << decoded(trip.src + "/f") << QStringLiteral("-df");
+            args << QStringLiteral("-os") << decoded(trip.archive) << decoded(trip.src + "/f")
+                 << QStringLiteral("-df");
         else
-            args << QStringLiteral("e") << decoded(trip.archive);
+            args << decoded(trip.archive);
         const QByteArray folder = adding ? trip.out : trip.ex;
-        // strace ends by the signal that killed rar.
-        runProgram(strace, args, decoded(folder));
+        runProgram(strace, args, decoded(folder)); // ends by the signal that killed rar
 
         const QList<QByteArray> left = folderEntries(folder);
         QCOMPARE(left.size(), 1);
         if (inPlace)
             QCOMPARE(left[0], adding ? QByteArray("a.rar") : QByteArray("f"));
         else
-            QVERIFY2(isOurTemporary(left[0]), left[0].constData());
+            QVERIFY2(torvanelo::isTemporaryName(left[0].toStdString()), left[0].constData());
         QCOMPARE(allUserAttributes(folder + '/' + left[0]).count(HiddenMark), size_t(1));
         // Nothing was deleted: the run did not end.
         QCOMPARE(readRaw(trip.src + "/f").value_or(""), QByteArray("data"));
         if (inPlace && adding) {
             QCOMPARE(::removexattr(trip.archive.constData(), HiddenMark), 0);
-            const QString problem = referenceCheck(trip.archive, 1, {":s"});
-            QVERIFY2(problem.isEmpty(), qPrintable(problem));
+            REFERENCE_CHECK(trip.archive, 1, {":s"});
         }
     }
 
-    // A large member of an existing archive is carried into its new version
-    // through the copy ring, checked against its stored CRC on the way.
-    void largeMemberCarriedOver() {
-        Trip trip;
-        QByteArray large(3 << 20, Qt::Uninitialized);
-        for (int i = 0; i < large.size(); ++i)
-            large[i] = static_cast<char>(i * 31 + (i >> 9));
-        QVERIFY(writeRaw(trip.src + "/large", large));
-        QCOMPARE(trip.add("large").exitCode, 0);
-        QVERIFY(writeRaw(trip.src + "/small", "small"));
-        QCOMPARE(trip.add("small").exitCode, 0);
-        QCOMPARE(trip.extract().exitCode, 0);
-        QCOMPARE(folderEntries(trip.ex), (QList<QByteArray>{"large", "small"}));
-        QVERIFY(readRaw(trip.ex + "/large") == large);
-
-        // A byte of the carried member's data damaged: the new version is
-        // refused and the archive stays as it was.
-        const QByteArray before = readRaw(trip.archive).value_or("");
-        const qsizetype at = before.indexOf(large.left(64)) + (2 << 20);
-        QVERIFY(at > (2 << 20));
-        QByteArray damaged = before;
-        damaged[at] = static_cast<char>(damaged[at] ^ 0x40);
-        QVERIFY(writeRaw(trip.archive, damaged));
-        QVERIFY(writeRaw(trip.src + "/third", "third"));
-        const ProcessResult refused = trip.add("third");
-        QCOMPARE(refused.exitCode, 3);
-        QVERIFY2(refused.err.contains("CRC"), refused.err.constData());
-        QVERIFY(readRaw(trip.archive) == damaged);
-        QCOMPARE(readRaw(trip.src + "/third").value_or(""), QByteArray("third"));
-    }
-
-    // Beyond 4 GiB, in bounded memory.
+    // Beyond 4 GiB (a sparse file), in bounded memory.
     void fileLargerThan4GiB() {
         Trip trip;
         const QByteArray source = trip.src + "/large";
         const off_t size = (off_t(4) << 30) + 4096 + 13;
+        const QByteArray tail = "tail beyond 4 GiB";
         QVERIFY(writeRaw(source, "head"));
         const int fd = ::open(source.constData(), O_WRONLY | O_CLOEXEC);
-        QVERIFY(fd >= 0);
-        QCOMPARE(::pwrite(fd, "tail beyond 4 GiB", 17, size - 17), ssize_t(17));
+        QCOMPARE(::pwrite(fd, tail.constData(), 17, size - 17), ssize_t(17));
         ::close(fd);
         QVERIFY(setAttribute(source, "user.s", "v"));
 
-        const Measured added = runRarMeasured(
+        const auto [added, addPeak] = runRarMeasured(
             {QStringLiteral("a"), QStringLiteral("-os"), decoded(trip.archive), decoded(source)},
             trip.base);
-        QCOMPARE(added.exitCode, 0);
-        // Far below the 16 MiB bound in a plain build (about 5 MiB).
-        qInfo("peak resident memory of rar a: %ld KiB", added.peakResidentKiB);
-        QVERIFY(added.peakResidentKiB > 0);
-        QVERIFY2(added.peakResidentKiB < MemoryBoundKiB,
-                 qPrintable(QString::number(added.peakResidentKiB)));
+        QCOMPARE(added, 0);
         QCOMPARE(::unlink(source.constData()), 0);
-        const Measured extracted =
+        const auto [extracted, extractPeak] =
             runRarMeasured({QStringLiteral("e"), decoded(trip.archive)}, trip.ex);
-        QCOMPARE(extracted.exitCode, 0);
-        qInfo("peak resident memory of rar e: %ld KiB", extracted.peakResidentKiB);
-        QVERIFY2(extracted.peakResidentKiB > 0 && extracted.peakResidentKiB < MemoryBoundKiB,
-                 qPrintable(QString::number(extracted.peakResidentKiB)));
-        const QString problem = referenceCheck(trip.archive, 1, {":s"});
-        QVERIFY2(problem.isEmpty(), qPrintable(problem));
+        QCOMPARE(extracted, 0);
+        // About 5 MiB each in a plain build.
+        qInfo("peak resident memory of rar a: %ld KiB, of rar e: %ld KiB", addPeak, extractPeak);
+        QVERIFY(addPeak > 0 && addPeak < MemoryBoundKiB);
+        QVERIFY(extractPeak > 0 && extractPeak < MemoryBoundKiB);
+        REFERENCE_CHECK(trip.archive, 1, {":s"});
         QCOMPARE(::unlink(trip.archive.constData()), 0);
 
         const QByteArray result = trip.ex + "/large";
-        struct stat status {};
-        QCOMPARE(::stat(result.constData(), &status), 0);
-        QCOMPARE(status.st_size, size);
         const int in = ::open(result.constData(), O_RDONLY | O_CLOEXEC);
         char head[4] = {};
-        char tail[17] = {};
+        char end[18] = {};
         QCOMPARE(::pread(in, head, 4, 0), ssize_t(4));
-        QCOMPARE(::pread(in, tail, 17, size - 17), ssize_t(17));
+        QCOMPARE(::pread(in, end, 18, size - 17), ssize_t(17)); // and nothing after it
         ::close(in);
         QCOMPARE(QByteArray(head, 4), QByteArray("head"));
-        QCOMPARE(QByteArray(tail, 17), QByteArray("tail beyond 4 GiB"));
+        QCOMPARE(QByteArray(end, 17), tail);
         QCOMPARE(allUserAttributes(result), (Attributes{{"user.s", "v"}}));
     }
 
@@ -777,42 +533,36 @@ private slots:
             QVERIFY2(result.out.contains(text), text);
     }
 
+    // One line on standard error, the documented code, nothing created.
     void badCommandLines_data() {
         QTest::addColumn<QStringList>("args");
-        QTest::newRow("nothing") << QStringList();
-        QTest::newRow("unknown command")
-            << QStringList{QStringLiteral("x"), QStringLiteral("a.rar")};
-        QTest::newRow("a without operands") << QStringList{QStringLiteral("a")};
-        QTest::newRow("a without pattern")
-            << QStringList{QStringLiteral("a"), QStringLiteral("a.rar")};
-        QTest::newRow("a with two patterns") << QStringList{
-            QStringLiteral("a"), QStringLiteral("a.rar"), QStringLiteral("x"), QStringLiteral("y")};
-        QTest::newRow("unknown switch")
-            << QStringList{QStringLiteral("a"), QStringLiteral("-zz"), QStringLiteral("a.rar"),
-                           QStringLiteral("x")};
-        QTest::newRow("e without archive") << QStringList{QStringLiteral("e")};
-        QTest::newRow("e with two archives")
-            << QStringList{QStringLiteral("e"), QStringLiteral("a.rar"), QStringLiteral("b.rar")};
-        QTest::newRow("e with a switch of a")
-            << QStringList{QStringLiteral("e"), QStringLiteral("-df"), QStringLiteral("a.rar")};
-        QTest::newRow("pattern naming a folder")
-            << QStringList{QStringLiteral("a"), QStringLiteral("a.rar"), QStringLiteral("src/")};
+        QTest::addColumn<int>("exitCode");
+        const auto row = [](const char* name, const char* args, int code = 7) {
+            QTest::newRow(name) << QString::fromLatin1(args).split(QLatin1Char(' '),
+                                                                   Qt::SkipEmptyParts)
+                                << code;
+        };
+        row("nothing", "");
+        row("unknown command", "x a.rar");
+        row("a without operands", "a");
+        row("a without pattern", "a a.rar");
+        row("a with two patterns", "a a.rar x y");
+        row("unknown switch", "a -zz a.rar x");
+        row("e without archive", "e");
+        row("e with two archives", "e a.rar b.rar");
+        row("e with a switch of a", "e -df a.rar");
+        row("pattern naming a folder", "a a.rar src/");
+        row("missing archive", "e none.rar", 6);
     }
     void badCommandLines() {
         QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
         QTemporaryDir dir;
         const ProcessResult result = runRar(args, dir.path());
-        QCOMPARE(result.exitCode, 7);
+        QCOMPARE(result.exitCode, exitCode);
         QCOMPARE(result.err.count('\n'), 1);
+        QVERIFY(result.err.startsWith("rar: "));
         QVERIFY(folderEntries(QFile::encodeName(dir.path())).isEmpty());
-    }
-
-    void missingArchive() {
-        QTemporaryDir dir;
-        const ProcessResult result =
-            runRar({QStringLiteral("e"), QStringLiteral("none.rar")}, dir.path());
-        QCOMPARE(result.exitCode, 6);
-        QVERIFY(result.err.startsWith("rar: none.rar: "));
     }
 };
 
