@@ -44,12 +44,9 @@ struct ProgramFolder {
                             "[Configuration]\r\n" + configuration + "[Rar_2]\r\nRar=1\r\n");
     }
 
-    // A child of the test ends with it, also when ctest kills the test: no
-    // program is left running passes on its own.
-    static void endWithTheTest() { ::prctl(PR_SET_PDEATHSIG, SIGKILL); }
-
     // Starts the program headless, as a user's copy unless `extra` says
-    // otherwise.
+    // otherwise. It ends with the test, also when ctest kills the test: no
+    // program is left running passes on its own.
     void start(QProcess& program, const QProcessEnvironment& extra = {}) const {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("TORVANELO_SERVICE"));
@@ -60,7 +57,7 @@ struct ProgramFolder {
         environment.insert(extra);
         program.setProcessEnvironment(environment);
         program.setWorkingDirectory(home);
-        program.setChildProcessModifier(endWithTheTest);
+        program.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         program.start(buildDir() + QStringLiteral("/torvanelo"), QStringList());
     }
 
