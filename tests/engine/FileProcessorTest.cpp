@@ -222,11 +222,18 @@ private slots:
         QVERIFY(chain.journal->open());
         QVERIFY(writeFile(at(chain.source, "ra000124.RAR"), "archive"));
         QVERIFY(writeFile(at(chain.middle, "ra000124.RAR"), "older"));
+        // Each replacement is one rename: a failed one leaves the older file.
+        chain.files.failNth(Call::Move, 1);
+        QVERIFY(!chain.processor(chain.files).CompressFile(chain.compressing, u"ra000124.RAR"_s));
+        QCOMPARE(readFile(at(chain.middle, "ra000124.RAR")), QByteArray("older"));
         QVERIFY(chain.compress(u"ra000124.RAR"_s));
         QCOMPARE(readFile(at(chain.middle, "ra000124.RAR")), QByteArray("archive"));
         const Original notes{"RA12345.rar", "not an archive", {{"user.x", "y"}}};
         QVERIFY(plant(chain.middle, notes));
         QVERIFY(writeFile(pathIn(chain.delivered, notes.name()), "older"));
+        chain.files.failNth(Call::Move, 1);
+        QVERIFY(!chain.processor(chain.files).UncompressFile(chain.uncompressing, notes.name()));
+        QCOMPARE(readFile(pathIn(chain.delivered, notes.name())), QByteArray("older"));
         QVERIFY(chain.uncompress(notes.name()));
         QCOMPARE(checkIntact(chain.delivered, notes), QString());
 
