@@ -243,28 +243,6 @@ private slots:
                      == QColor(128, 128, 128),
                  pair[1] != u"1");
     }
-
-    // Empty in English; in French a disabled pair, one uncompressing onto a
-    // Macintosh volume, one with a missing target.
-    void screenshotsOfTheMainWindow() {
-        ProgramFixture empty;
-        QVERIFY(empty.start() && QTest::qWaitForWindowExposed(&empty.window()));
-        saveScreenshot(&empty.window(), u"main-empty-en.png"_s);
-        ProgramFixture f;
-        const QString mac = f.folder(u"Volumes/Graphisme"_s);
-        f.folder(u"Volumes/Graphisme/Network Trash Folder"_s);
-        QVERIFY(f.start(
-            u"[Configuration]\nLangue=1\nTemporisation=600\n"_s,
-            {pairOf(f.folder(u"Depot/Entree"_s), f.folder(u"Depot/Archives"_s), u"0"_s, u"0"_s),
-             pairOf(f.folder(u"Depot/Archives"_s), f.folder(u"Volumes/Graphisme/Mq"_s), u"1"_s,
-                    u"1"_s, u"7"_s),
-             pairOf(f.folder(u"Volumes/Graphisme/Sortie"_s), f.path(u"Absent"_s))}));
-        QVERIFY(QTest::qWaitForWindowExposed(&f.window()));
-        const QAbstractItemModel* grid = f.window().grid()->model();
-        QCOMPARE(grid->index(1, 2).data().toString(), u"      "_s + mac + u"/Mq"_s);
-        QCOMPARE(grid->index(2, 2).data().toString(), u"??? "_s + f.path(u"Absent"_s));
-        saveScreenshot(&f.window(), u"main-pairs-fr.png"_s);
-    }
 };
 
 TORVANELO_TEST(MainWindowTest);

@@ -138,8 +138,9 @@ private slots:
         QVERIFY(f.files.setHidden(in + u"/b.txt"_s, true));
         QFile sparse(in + u"/ones.bin"_s);
         QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(4294967295));
+        const QString gone = f.path(u"gone"_s);
         QVERIFY(f.start(u"[Configuration]\nAfficherFichiers=1\nLangue="_s + language,
-                        {pairOf(in, out)}));
+                        {pairOf(in, out), pairOf(gone, QString())}));
         clickCell(f.window().grid(), 0, 0);
         QCOMPARE(shownItems(f.window().sourceFileList()),
                  (QStringList{
@@ -152,18 +153,12 @@ private slots:
                  QStringList{u"RA000001.rar | RA000001.rar   0 bytes"_s});
         QCOMPARE(f.window().targetFileCount()->text(), u"1"_s + countWord + out);
         QCOMPARE(f.window().targetFileCount()->textFormat(), Qt::PlainText);
-    }
-
-    // The folders as the grid shows them.
-    void missingFoldersGiveEmptyLists() {
-        ProgramFixture f;
-        const QString gone = f.path(u"gone"_s);
-        QVERIFY(f.start(u"[Configuration]\nAfficherFichiers=1\n"_s, {pairOf(gone, QString())}));
-        clickCell(f.window().grid(), 0, 0);
+        // Missing folders list nothing, named as the grid shows them.
+        clickCell(f.window().grid(), 1, 0);
         QVERIFY(f.window().sourceFileList()->count() == 0
                 && f.window().targetFileList()->count() == 0);
-        QCOMPARE(f.window().sourceFileCount()->text(), u"0 files/folders in ??? "_s + gone);
-        QCOMPARE(f.window().targetFileCount()->text(), u"0 files/folders in ???"_s);
+        QCOMPARE(f.window().sourceFileCount()->text() + u'|' + f.window().targetFileCount()->text(),
+                 u"0"_s + countWord + u"??? "_s + gone + u"|0"_s + countWord + u"???"_s);
     }
 
     // A folder of the document's name is no document.
@@ -348,19 +343,36 @@ private slots:
         QVERIFY(f.prompts.messages.empty());
     }
 
-    // The About box hands its address to the browser.
+    // The main window empty in English; in French with a disabled pair,
+    // one uncompressing onto a Macintosh volume and one with a missing
+    // target, then with the folder contents shown by F2; the journal viewer,
+    // the two journal dialogs, and the About box, which hands its address to
+    // the browser.
     void screenshots() {
+        ProgramFixture empty;
+        QVERIFY(empty.start() && QTest::qWaitForWindowExposed(&empty.window()));
+        saveScreenshot(&empty.window(), u"main-empty-en.png"_s);
         QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
         ProgramFixture f;
         const QString in = f.folder(u"Depot/Entree"_s);
         const QString out = f.folder(u"Depot/Archives"_s);
+        const QString mac = f.folder(u"Volumes/Graphisme"_s);
+        f.folder(u"Volumes/Graphisme/Network Trash Folder"_s);
         QVERIFY(QDir(in).mkdir(u"Plans 2024"_s)
                 && writeFile(in + u"/Devis été.pdf"_s, QByteArray(254321, 'd')));
         QVERIFY(writeFile(out + u"/RA000123.rar"_s, QByteArray(51234, 'a')));
-        prepareJournals(f, 6, u"Langue=1\nAfficherFichiers=1\n"_s);
-        QVERIFY(f.start(QString(), {pairOf(in, out), pairOf(out, f.folder(u"Sortie"_s), u"1"_s)}));
+        prepareJournals(f, 6, u"Langue=1\n"_s);
+        f.writePairs({pairOf(in, out, u"0"_s, u"0"_s),
+                      pairOf(out, f.folder(u"Volumes/Graphisme/Mq"_s), u"1"_s, u"1"_s, u"7"_s),
+                      pairOf(f.folder(u"Volumes/Graphisme/Sortie"_s), f.path(u"Absent"_s))});
+        QVERIFY(f.start());
         frmKelvadon& window = f.window();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QAbstractItemModel* grid = window.grid()->model();
+        QCOMPARE(grid->index(1, 2).data().toString(), u"      "_s + mac + u"/Mq"_s);
+        QCOMPARE(grid->index(2, 2).data().toString(), u"??? "_s + f.path(u"Absent"_s));
+        saveScreenshot(&window, u"main-pairs-fr.png"_s);
+        QTest::keyClick(&window, Qt::Key_F2);
         clickCell(window.grid(), 0, 0);
         QCOMPARE(window.sourceFileList()->count(), 2);
         saveScreenshot(&window, u"journal-main-files-fr.png"_s);
