@@ -93,24 +93,6 @@ struct Chain {
             return entryNames(delivered).join(u'|') + u" delivered; left: "_s + left.join(u'|');
         return QString();
     }
-
-    // Empty when the original is intact under its own name in the source or
-    // delivered folder, or still whole in a data file or an archive on its
-    // way (the archives store the data as it is).
-    QString checkNotLost(const Original& original) {
-        if (checkIntact(source, original).isEmpty() || checkIntact(delivered, original).isEmpty())
-            return QString();
-        for (const QString& folder : {source, middle}) {
-            for (const QString& name : entryNames(folder)) {
-                const auto content = readFile(pathIn(folder, name));
-                if (name.endsWith(u".rr"_s) && content == original.content)
-                    return QString();
-                if (name.endsWith(u".rar"_s) && content && content->contains(original.content))
-                    return QString();
-            }
-        }
-        return u"lost: "_s + original.name();
-    }
 };
 
 // A leftover of an interrupted compression, as the program would have left
@@ -405,8 +387,8 @@ private slots:
     }
 
     // Every acting file call of each stage fails in turn: the file is never
-    // lost, nothing half-done carries a name the next pair takes, and more
-    // passes deliver it.
+    // lost, nothing half-done carries the user's name, and more passes
+    // deliver it.
     void survivesEveryFailedCall_data() {
         QTest::addColumn<int>("stage");
         QTest::addColumn<int>("call");
@@ -432,20 +414,18 @@ private slots:
         chain.files.failNth(Call(call), nth);
         const bool done = runStage(chain, stage);
         QCOMPARE(chain.files.failures(), 1);
-        QCOMPARE(chain.checkNotLost(WalkFile), QString());
         if (stage == SilentArchiver || stage == KeepingArchiver) {
             QVERIFY(!done);
             QCOMPARE(chain.store.readLastFileNumber(), 0);
+            QCOMPARE(entryNames(chain.middle), QStringList());
         }
+        // The user's name holds the older file or the whole new one.
         if (stage == Uncompress) {
             const auto target = readFile(pathIn(chain.delivered, WalkFile.name()));
             QVERIFY(target == QByteArray("older") || target == WalkFile.content);
             QCOMPARE(entryNames(chain.delivered), QStringList{WalkFile.name()});
-        } else {
-            for (const QString& name : entryNames(chain.middle))
-                QVERIFY2(stage == Compress && name.startsWith(u"RA"_s) && name.endsWith(u".rar"_s),
-                         qPrintable(name));
         }
+        // Data lost on the way could not be delivered.
         chain.passBoth();
         chain.passBoth();
         QCOMPARE(chain.checkAllDelivered({WalkFile}), QString());
