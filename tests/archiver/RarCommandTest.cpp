@@ -153,6 +153,12 @@ private slots:
         QTest::addColumn<bool>("readOnly");
         QTest::addColumn<bool>("hidden");
         QTest::addColumn<qint64>("nanoseconds");
+        const auto row = [](const char* tag, const QByteArray& name, const QByteArray& content,
+                            const Attributes& attributes, bool readOnly = false,
+                            bool hidden = false, qint64 nanoseconds = 0) {
+            QTest::newRow(tag) << name << content << attributes << readOnly << hidden
+                               << nanoseconds;
+        };
         QByteArray binary;
         for (int i = 0; i < 3000; ++i)
             binary.append(static_cast<char>(i * 7));
@@ -161,41 +167,28 @@ private slots:
             for (int j = 0; j < i % 13; ++j)
                 fifty["user.a" + std::to_string(i)].push_back(static_cast<char>(i * 37 + j * 101));
         }
-        QTest::newRow("no attributes") << QByteArray("plain.txt") << QByteArray("plain\n")
-                                       << Attributes() << false << false << qint64(0);
-        QTest::newRow("one attribute") << QByteArray("one.bin") << binary
-                                       << Attributes{{"user.Zone.Identifier", "[ZoneTransfer]\r\n"}}
-                                       << false << false << qint64(123456789);
-        QTest::newRow("50 attributes, empty and binary values")
-            << QByteArray("fifty.dat") << binary << fifty << false << false << qint64(999999999);
+        row("no attributes", "plain.txt", "plain\n", {});
+        row("one attribute", "one.bin", binary, {{"user.Zone.Identifier", "[ZoneTransfer]\r\n"}},
+            false, false, 123456789);
+        row("50 attributes, empty and binary values", "fifty.dat", binary, fifty, false, false,
+            999999999);
         // ext4 keeps about 4 KiB of attributes per file: this one runs on tmpfs.
-        QTest::newRow("60 KiB value")
-            << QByteArray("big") << QByteArray("data")
-            << Attributes{{"user.big", std::string(60 * 1024, 'L')}, {"user.small", "s"}} << false
-            << false << qint64(0);
-        QTest::newRow("Cyrillic name")
-            << QByteArray("\xd0\x9f\xd0\xbb\xd0\xb0\xd0\xbd.doc") << QByteArray("plan")
-            << Attributes{{"user.x", "1"}} << false << false << qint64(5);
-        QTest::newRow("invalid UTF-8 name")
-            << QByteArray("bad\xff\xfe name\x80") << QByteArray("bytes")
-            << Attributes{{"user.\xff", "v"}} << false << false << qint64(0);
+        row("60 KiB value", "big", "data",
+            {{"user.big", std::string(60 * 1024, 'L')}, {"user.small", "s"}});
+        row("Cyrillic name", "\xd0\x9f\xd0\xbb\xd0\xb0\xd0\xbd.doc", "plan", {{"user.x", "1"}},
+            false, false, 5);
+        row("invalid UTF-8 name", "bad\xff\xfe name\x80", "bytes", {{"user.\xff", "v"}});
         // The temporary name embeds a cut of the name: 255 bytes still fit.
-        QTest::newRow("255-byte name") << QByteArray(251, 'n') + ".txt" << QByteArray("long")
-                                       << Attributes() << false << false << qint64(0);
+        row("255-byte name", QByteArray(251, 'n') + ".txt", "long", {});
         QByteArray cyrillic;
         for (int i = 0; i < 127; ++i)
             cyrillic += "\xd0\xaf";
-        QTest::newRow("254-byte Cyrillic name")
-            << cyrillic << QByteArray("long") << Attributes() << false << false << qint64(0);
-        QTest::newRow("empty file") << QByteArray("empty") << QByteArray()
-                                    << Attributes{{"user.e", ""}} << false << false << qint64(100);
-        QTest::newRow("read-only") << QByteArray("ro.txt") << QByteArray("locked")
-                                   << Attributes{{"user.a", "b"}} << true << false << qint64(0);
-        QTest::newRow("hidden") << QByteArray("hidden.rr") << QByteArray("hidden data")
-                                << Attributes() << false << true << qint64(0);
-        QTest::newRow("hidden and read-only with a colon in a stream")
-            << QByteArray("both.rn") << QByteArray("\"414243\"\r\n")
-            << Attributes{{"user.DosStream.X:$DATA", "samba"}} << true << true << qint64(42);
+        row("254-byte Cyrillic name", cyrillic, "long", {});
+        row("empty file", "empty", "", {{"user.e", ""}}, false, false, 100);
+        row("read-only", "ro.txt", "locked", {{"user.a", "b"}}, true);
+        row("hidden", "hidden.rr", "hidden data", {}, false, true);
+        row("hidden and read-only with a colon in a stream", "both.rn", "\"414243\"\r\n",
+            {{"user.DosStream.X:$DATA", "samba"}}, true, true, 42);
     }
     void roundTrip() {
         QFETCH(QByteArray, name);
@@ -312,35 +305,6 @@ private slots:
         QVERIFY2(refused.err.contains("CRC"), refused.err.constData());
         QVERIFY(readRaw(trip.archive) == damaged);
         QCOMPARE(readRaw(trip.src + "/third").value_or(""), QByteArray("third"));
-    }
-
-    // A refused "a" deletes nothing and leaves no archive and no temporary.
-    void refusedAddKeepsFiles_data() {
-        QTest::addColumn<QByteArray>("archiveName");
-        QTest::addColumn<QByteArray>("pattern");
-        QTest::addColumn<int>("exitCode");
-        QTest::newRow("missing folder") << QByteArray("missing/a.rar") << QByteArray("f") << 9;
-        QTest::newRow("archive path is a folder") << QByteArray("folder") << QByteArray("f") << 6;
-        QTest::newRow("pattern matching nothing")
-            << QByteArray("a.rar") << QByteArray("RA000001.r?") << 10;
-        // Readers take '\' for a folder separator: the name would come back as another.
-        QTest::newRow("backslash in a name") << QByteArray("a.rar") << QByteArray("*") << 2;
-    }
-    void refusedAddKeepsFiles() {
-        QFETCH(QByteArray, archiveName);
-        QFETCH(QByteArray, pattern);
-        QFETCH(int, exitCode);
-        Trip trip;
-        QCOMPARE(::mkdir((trip.out + "/folder").constData(), 0755), 0);
-        QVERIFY(writeRaw(trip.src + "/f", "keep me"));
-        QVERIFY(writeRaw(trip.src + "/a\\b", "x"));
-        const ProcessResult added = rar(
-            trip.base, {"a", "-os", trip.out + '/' + archiveName, trip.src + '/' + pattern, "-df"});
-        QCOMPARE(added.exitCode, exitCode);
-        QCOMPARE(added.err.count('\n'), 1);
-        QCOMPARE(folderEntries(trip.src), (QList<QByteArray>{"a\\b", "f"}));
-        QCOMPARE(readRaw(trip.src + "/f").value_or(""), QByteArray("keep me"));
-        QCOMPARE(folderEntries(trip.out), QList<QByteArray>{"folder"});
     }
 
     // Symbolic links are never followed, neither when reading nor writing.
@@ -526,9 +490,10 @@ private slots:
             QVERIFY2(result.out.contains(text), text);
     }
 
-    // One line on standard error, the documented code, nothing created.
-    void badCommandLines_data() {
-        QTest::addColumn<QByteArray>("args");
+    // A refused command: one line on standard error, the documented code;
+    // nothing is deleted or created, no archive and no temporary.
+    void refusedCommands_data() {
+        QTest::addColumn<QByteArray>("args"); // OUT/ and SRC/ stand for the two folders
         QTest::addColumn<int>("exitCode");
         const auto row = [](const char* name, const char* args, int code = 7) {
             QTest::newRow(name) << QByteArray(args) << code;
@@ -536,26 +501,38 @@ private slots:
         row("nothing", "");
         row("unknown command", "x a.rar");
         row("a without operands", "a");
-        row("a without pattern", "a a.rar");
-        row("a with two patterns", "a a.rar x y");
-        row("unknown switch", "a -zz a.rar x");
+        row("a without pattern", "a OUT/a.rar");
+        row("a with two patterns", "a OUT/a.rar SRC/f SRC/f");
+        row("unknown switch", "a -zz OUT/a.rar SRC/f");
         row("e without archive", "e");
         row("e with two archives", "e a.rar b.rar");
         row("e with a switch of a", "e -df a.rar");
-        row("pattern naming a folder", "a a.rar src/");
+        row("pattern naming a folder", "a OUT/a.rar SRC/");
         row("missing archive", "e none.rar", 6);
+        row("archive in a missing folder", "a -os OUT/missing/a.rar SRC/f -df", 9);
+        row("archive path is a folder", "a -os OUT/folder SRC/f -df", 6);
+        row("pattern matching nothing", "a -os OUT/a.rar SRC/RA000001.r? -df", 10);
+        // Readers take '\' for a folder separator: the name would come back as another.
+        row("backslash in a name", "a -os OUT/a.rar SRC/* -df", 2);
     }
-    void badCommandLines() {
+    void refusedCommands() {
         QFETCH(QByteArray, args);
         QFETCH(int, exitCode);
-        QTemporaryDir dir;
-        QList<QByteArray> list = args.split(' ');
+        Trip trip;
+        QCOMPARE(::mkdir((trip.out + "/folder").constData(), 0755), 0);
+        QVERIFY(writeRaw(trip.src + "/f", "keep me"));
+        QVERIFY(writeRaw(trip.src + "/a\\b", "x"));
+        QList<QByteArray> list =
+            args.replace("OUT/", trip.out + '/').replace("SRC/", trip.src + '/').split(' ');
         list.removeAll(QByteArray());
-        const ProcessResult result = rar(QFile::encodeName(dir.path()), list);
+        const ProcessResult result = rar(trip.base, list);
         QCOMPARE(result.exitCode, exitCode);
         QCOMPARE(result.err.count('\n'), 1);
         QVERIFY(result.err.startsWith("rar: "));
-        QVERIFY(folderEntries(QFile::encodeName(dir.path())).isEmpty());
+        QCOMPARE(folderEntries(trip.base), (QList<QByteArray>{"ex", "out", "src"}));
+        QCOMPARE(folderEntries(trip.src), (QList<QByteArray>{"a\\b", "f"}));
+        QCOMPARE(readRaw(trip.src + "/f").value_or(""), QByteArray("keep me"));
+        QCOMPARE(folderEntries(trip.out), QList<QByteArray>{"folder"});
     }
 };
 
