@@ -107,15 +107,6 @@ struct Site : ProgramFolder {
     }
 };
 
-// Sorted, as entryNames lists them.
-QStringList archiveNames(int first, int count) {
-    QStringList names;
-    for (int i = 0; i < count; ++i)
-        names << QStringLiteral("RA%1.rar").arg((first + i) % 1000000, 6, 10, QChar(u'0'));
-    names.sort();
-    return names;
-}
-
 } // namespace
 
 class EndToEndTest : public QObject {
@@ -149,7 +140,12 @@ private slots:
         if (!onePass) {
             site.enableSecondPair(false);
             QVERIFY(site.pass());
-            QCOMPARE(entryNames(site.middle), archiveNames(lastNumber + 1, n));
+            QStringList archives;
+            for (int i = 1; i <= n; ++i)
+                archives << QStringLiteral("RA%1.rar")
+                                .arg((lastNumber + i) % 1000000, 6, 10, QChar(u'0'));
+            archives.sort();
+            QCOMPARE(entryNames(site.middle), archives);
             QCOMPARE(entryNames(site.in) + entryNames(site.out), QStringList());
             for (const QString& name : entryNames(site.middle))
                 QVERIFY(
@@ -163,12 +159,12 @@ private slots:
         QCOMPARE(site.checkAllDelivered(originals), QString());
         QCOMPARE(site.store.parametersFile().ReadProfileValue(u"Processing", u"LastFileNumber"),
                  QString::number((lastNumber + n) % 1000000));
-        const auto journal = readFile(site.home + QStringLiteral("/Log Torvanelo 2001-05-12.htm"));
-        QVERIFY(journal.has_value());
-        QCOMPARE(journal->count("<small><b>Rar</b> - "), n);
-        QCOMPARE(journal->count("<small><b>Unrar</b> - "), n);
-        QVERIFY(journal->contains("&lt;b&gt;x&lt;&amp;amp;&gt;&quot;"));
-        QVERIFY(journal->endsWith("<br><hr>\r\n"));
+        const QByteArray journal =
+            readFile(site.home + QStringLiteral("/Log Torvanelo 2001-05-12.htm")).value_or("");
+        QCOMPARE(journal.count("<small><b>Rar</b> - "), n);
+        QCOMPARE(journal.count("<small><b>Unrar</b> - "), n);
+        QVERIFY(journal.contains("&lt;b&gt;x&lt;&amp;amp;&gt;&quot;"));
+        QVERIFY(journal.endsWith("<br><hr>\r\n"));
     }
 
     void archivesAndOtherFilesPassThrough() {
@@ -237,7 +233,6 @@ private slots:
         QCOMPARE(site.counts().FilesHandled, 1);
         QCOMPARE(site.counts().FilesCompressed + site.counts().FilesUncompressed, 0);
         QCOMPARE(entryNames(site.in), (QStringList{busy.name(), QStringLiteral("sub")}));
-        QCOMPARE(checkIntact(site.in, busy), QString());
         QCOMPARE(entryNames(site.middle), QStringList{empty});
         QCOMPARE(entryNames(site.out), QStringList());
 
@@ -247,7 +242,6 @@ private slots:
         QCOMPARE(entryNames(site.in), QStringList{QStringLiteral("sub")});
         QCOMPARE(checkIntact(sub, inner), QString());
         QCOMPARE(entryNames(site.middle), QStringList{empty});
-        QCOMPARE(entryNames(site.out), QStringList{busy.name()});
         QCOMPARE(checkIntact(site.out, busy), QString());
     }
 
@@ -319,7 +313,7 @@ private slots:
         for (const Original& original : originals)
             QCOMPARE(site.checkNotLost(original, aside), QString());
         QCOMPARE(site.store.readLastFileNumber(), int(originals.size()));
-        QCOMPARE(entryNames(aside), archiveNames(1, 1));
+        QCOMPARE(entryNames(aside), QStringList{QStringLiteral("RA000001.rar")});
 
         site.view.onProcessEvents = nullptr;
         QVERIFY(QDir().rename(aside, site.middle));

@@ -61,19 +61,18 @@ struct ProgramFolder {
         program.start(buildDir() + QStringLiteral("/torvanelo"), QStringList());
     }
 
-    // Runs the program to its end: ok when it ended normally with this
-    // status; errors is what it wrote on its error output.
-    struct Ended {
-        bool ok = false;
-        QString errors;
-    };
-    Ended run(int status = 0, const QProcessEnvironment& extra = {}) const {
+    // Runs the program to its end: its error output when it ended normally
+    // with this status; otherwise nullopt, its error output shown.
+    std::optional<QString> run(int status = 0, const QProcessEnvironment& extra = {}) const {
         QProcess program;
         start(program, extra);
-        const bool ended = program.waitForFinished(-1);
-        return {ended && program.exitStatus() == QProcess::NormalExit
-                    && program.exitCode() == status,
-                QString::fromUtf8(program.readAllStandardError())};
+        const bool ended = program.waitForFinished(-1)
+                           && program.exitStatus() == QProcess::NormalExit
+                           && program.exitCode() == status;
+        const QString errors = QString::fromUtf8(program.readAllStandardError());
+        if (!ended)
+            qWarning("status %d: %s", program.exitCode(), qPrintable(errors));
+        return ended ? std::optional(errors) : std::nullopt;
     }
 };
 
