@@ -6,7 +6,6 @@
 #include "DailyLog.h"
 #include "EngineTestFiles.h"
 #include "FaultyFileSystem.h"
-#include "PassCosts.h"
 #include "PassSummary.h"
 #include "SettingsStore.h"
 #include "TestRegistry.h"
@@ -67,18 +66,17 @@ struct Chain {
         return root.filePath(name);
     }
 
-    FileProcessor processor(FileSystem& fileSystem, PassCosts* costs = nullptr) {
-        return FileProcessor(
-            fileSystem, runner, counter, store.settings(), counts, journal.get(),
-            [] { return false; }, costs);
+    FileProcessor processor(FileSystem& fileSystem) {
+        return FileProcessor(fileSystem, runner, counter, store.settings(), counts, journal.get(),
+                             [] { return false; });
     }
     bool compress(const QString& name) { return processor(real).CompressFile(compressing, name); }
     bool uncompress(const QString& name) {
         return processor(real).UncompressFile(uncompressing, name);
     }
-    void passBoth(PassCosts* costs = nullptr) {
-        processor(real, costs).ScanFolder(compressing, true);
-        processor(real, costs).ScanFolder(uncompressing, false);
+    void passBoth() {
+        processor(real).ScanFolder(compressing, true);
+        processor(real).ScanFolder(uncompressing, false);
     }
 
     // Empty when every original is intact in the delivered folder and nothing
@@ -457,23 +455,6 @@ private slots:
         QVERIFY(runStage(chain, Uncompress));
         QCOMPARE(order, strings({"makeDurable", "remove"}));
         QCOMPARE(chain.checkAllDelivered({WalkFile}), QString());
-    }
-
-    // The measuring points for the cost breakdown sit where the work is.
-    void measuresArchiverMovesAndCounter() {
-        Chain chain;
-        QVERIFY(plant(chain.source, WalkFile));
-        PassCosts costs(chain.root.filePath(u"costs"_s));
-        costs.startPass();
-        chain.passBoth(&costs);
-        QCOMPARE(chain.checkAllDelivered({WalkFile}), QString());
-        QCOMPARE(costs.calls(PassCosts::Archiver), 2);
-        // Into the data file name, the archive into the target, the data
-        // file out of the work folder.
-        QCOMPARE(costs.calls(PassCosts::Moves), 3);
-        // The counter read, and written once the archive is in place.
-        QCOMPARE(costs.calls(PassCosts::Parameters), 2);
-        QVERIFY(costs.nanoseconds(PassCosts::Archiver) > 0);
     }
 };
 

@@ -320,7 +320,7 @@ private slots:
 
     // With the real archiver: the parameters file is replaced once at the
     // end of a pass, not once per file; when TORVANELO_COSTS names a file,
-    // each pass adds its cost line there.
+    // each pass adds its cost line there, measured where the work is.
     void aPassSavesTheCounterOnceAndReportsItsCosts() {
         qputenv("TORVANELO_HOME", buildDir().toLocal8Bit());
         QTemporaryDir reports;
@@ -354,6 +354,10 @@ private slots:
         QCOMPARE(first["handled"], QByteArray("3"));
         QCOMPARE(first["compressed"], QByteArray("3"));
         QCOMPARE(first["archiver_runs"], QByteArray("3"));
+        // Per file two moves (into the data file name, the archive into the
+        // target), a read and a write of the counter; one save per pass.
+        QCOMPARE(first["moves"], QByteArray("6"));
+        QCOMPARE(first["parameter_calls"], QByteArray("7"));
         QVERIFY(first["pass_ms"].toDouble() >= first["archiver_ms"].toDouble());
         QCOMPARE(fieldsOf(lines[1])["handled"], QByteArray("0"));
     }
