@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QProcess>
+#include <QTest>
 
 #include <algorithm>
 #include <map>
@@ -22,6 +23,7 @@ struct ProcessResult {
     int exitCode = -1;
     QByteArray out;
     QByteArray err;
+    long peakKiB = 0; // peak resident memory, of the program's own address space
 };
 
 // Standard input is left open and never written, so a program that read it
@@ -32,7 +34,20 @@ inline ProcessResult runProgram(const QString& program, const QStringList& args,
     QProcess process;
     process.setWorkingDirectory(folder);
     process.start(program, args);
-    if (!process.waitForFinished(guardSeconds * 1000)) {
+    if (!process.waitForStarted(-1))
+        return result;
+    // The kernel's high-water mark, read until the program ends.
+    const QString status = QStringLiteral("/proc/%1/status").arg(process.processId());
+    const bool ended = QTest::qWaitFor(
+        [&] {
+            const QByteArray text = readFile(status).value_or("");
+            if (const qsizetype at = text.indexOf("VmHWM:"); at >= 0)
+                result.peakKiB = std::max(result.peakKiB,
+                                          text.mid(at + 6, 20).simplified().split(' ')[0].toLong());
+            return process.state() == QProcess::NotRunning;
+        },
+        guardSeconds * 1000);
+    if (!ended) {
         process.kill();
         process.waitForFinished(-1);
         return result;

@@ -29,10 +29,6 @@ namespace {
 
 constexpr char HiddenMark[] = "user.torvanelo.hidden";
 
-QString decoded(const QByteArray& path) {
-    return QFile::decodeName(path);
-}
-
 int removeEntry(const char* path, const struct stat*, int, struct FTW*) {
     ::chmod(path, 0700);
     ::remove(path);
@@ -71,8 +67,9 @@ QString unrarPath() {
 // bsdtar lists every member. Returns an empty string or what failed.
 QString referenceCheck(const QByteArray& archive, int members, const QList<QByteArray>& streams,
                        bool namesAreUtf8 = true) {
-    const ProcessResult bsdtar = runProgram(
-        QStringLiteral("bsdtar"), {QStringLiteral("-tvf"), decoded(archive)}, QDir::tempPath(), 60);
+    const ProcessResult bsdtar =
+        runProgram(QStringLiteral("bsdtar"), {QStringLiteral("-tvf"), QFile::decodeName(archive)},
+                   QDir::tempPath(), 60);
     // bsdtar skips, with an error, a name that is not UTF-8 (stored as raw bytes).
     if (!bsdtar.finished || (namesAreUtf8 && bsdtar.exitCode != 0))
         return QStringLiteral("bsdtar -tvf failed: ") + QString::fromLocal8Bit(bsdtar.err);
@@ -82,11 +79,11 @@ QString referenceCheck(const QByteArray& archive, int members, const QList<QByte
     if (unrar.isEmpty())
         return QString();
     const ProcessResult test =
-        runProgram(unrar, {QStringLiteral("t"), decoded(archive)}, QDir::tempPath(), 60);
+        runProgram(unrar, {QStringLiteral("t"), QFile::decodeName(archive)}, QDir::tempPath(), 60);
     if (!test.finished || test.exitCode != 0 || !test.out.contains("All OK"))
         return QStringLiteral("unrar t: ") + QString::fromLocal8Bit(test.out + test.err);
-    const ProcessResult list =
-        runProgram(unrar, {QStringLiteral("lta"), decoded(archive)}, QDir::tempPath(), 60);
+    const ProcessResult list = runProgram(
+        unrar, {QStringLiteral("lta"), QFile::decodeName(archive)}, QDir::tempPath(), 60);
     if (!list.finished || list.exitCode != 0)
         return QStringLiteral("unrar lta failed");
     if (list.out.count("Type: NTFS alternate data stream") != streams.size())
@@ -110,30 +107,6 @@ constexpr long MemoryBoundKiB = 64 * 1024;
 #else
 constexpr long MemoryBoundKiB = 16 * 1024;
 #endif
-
-// Runs rar while reading its peak resident memory (the kernel's high-water
-// mark of its own address space) until it ends. Exit code -1: it failed.
-std::pair<int, long> runRarMeasured(const QList<QByteArray>& args, const QByteArray& folder) {
-    QProcess process;
-    process.setWorkingDirectory(decoded(folder));
-    QStringList decodedArgs;
-    for (const QByteArray& arg : args)
-        decodedArgs << decoded(arg);
-    process.start(rarPath(), decodedArgs);
-    if (!process.waitForStarted(-1))
-        return {-1, 0};
-    const QByteArray status = "/proc/" + QByteArray::number(process.processId()) + "/status";
-    long peak = 0;
-    const bool ended = QTest::qWaitFor(
-        [&] {
-            const QByteArray text = readRaw(status).value_or("");
-            if (const qsizetype at = text.indexOf("VmHWM:"); at >= 0)
-                peak = std::max(peak, text.mid(at + 6, 20).simplified().split(' ')[0].toLong());
-            return process.state() == QProcess::NotRunning;
-        },
-        1200000);
-    return {ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1, peak};
-}
 
 } // namespace
 
@@ -409,12 +382,12 @@ private slots:
                 .split(QLatin1Char(' '));
         args << rarPath() << command;
         if (adding)
-            args << QStringLiteral("-os") << decoded(trip.archive) << decoded(trip.src + "/f")
-                 << QStringLiteral("-df");
+            args << QStringLiteral("-os") << QFile::decodeName(trip.archive)
+                 << QFile::decodeName(trip.src + "/f") << QStringLiteral("-df");
         else
-            args << decoded(trip.archive);
+            args << QFile::decodeName(trip.archive);
         const QByteArray folder = adding ? trip.out : trip.ex;
-        runProgram(strace, args, decoded(folder)); // ends by the signal that killed rar
+        runProgram(strace, args, QFile::decodeName(folder)); // ends by the signal that killed rar
 
         const QList<QByteArray> left = folderEntries(folder);
         QCOMPARE(left.size(), 1);
@@ -443,15 +416,16 @@ private slots:
         ::close(fd);
         QVERIFY(setAttribute(source, "user.s", "v"));
 
-        const auto [added, addPeak] = runRarMeasured({"a", "-os", trip.archive, source}, trip.base);
-        QCOMPARE(added, 0);
+        const ProcessResult added = rar(trip.base, {"a", "-os", trip.archive, source});
+        QCOMPARE(added.exitCode, 0);
         QCOMPARE(::unlink(source.constData()), 0);
-        const auto [extracted, extractPeak] = runRarMeasured({"e", trip.archive}, trip.ex);
-        QCOMPARE(extracted, 0);
+        const ProcessResult extracted = rar(trip.ex, {"e", trip.archive});
+        QCOMPARE(extracted.exitCode, 0);
         // About 5 MiB each in a plain build.
-        qInfo("peak resident memory of rar a: %ld KiB, of rar e: %ld KiB", addPeak, extractPeak);
-        QVERIFY(addPeak > 0 && addPeak < MemoryBoundKiB);
-        QVERIFY(extractPeak > 0 && extractPeak < MemoryBoundKiB);
+        qInfo("peak resident memory of rar a: %ld KiB, of rar e: %ld KiB", added.peakKiB,
+              extracted.peakKiB);
+        QVERIFY(added.peakKiB > 0 && added.peakKiB < MemoryBoundKiB);
+        QVERIFY(extracted.peakKiB > 0 && extracted.peakKiB < MemoryBoundKiB);
         REFERENCE_CHECK(trip.archive, 1, {":s"});
         QCOMPARE(::unlink(trip.archive.constData()), 0);
 
