@@ -208,7 +208,10 @@ void ProcessingController::RunPass() {
     m_view.setTimerEnabled(!m_processingStopped);
     if (!m_pairs.empty() && m_settings.ShowFolderFiles)
         m_view.refreshFolderFiles(m_counts.FilesCompressed > 0 || m_counts.FilesUncompressed > 0);
-    m_view.setTrayTip(productTitle() + Tr(language, u" - Attente", u" - Wait"));
+    // A pass ended by the stop command leaves the stopped program's tip.
+    m_view.setTrayTip(m_processingStopped
+                          ? productTitle()
+                          : productTitle() + Tr(language, u" - Attente", u" - Wait"));
     m_view.setTempoText(QString());
     m_passRunning = false;
     m_costs.reportPass(m_services.files, m_counts);

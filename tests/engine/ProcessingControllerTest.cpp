@@ -245,6 +245,8 @@ private slots:
         QCOMPARE(rig.view.picture, StartStopPicture::Start);
         QCOMPARE(rig.view.menuCaption, u"&Start compress/uncompress operations"_s);
         QVERIFY(rig.view.message.contains(u"Uncompressed files: 1;"_s));
+        // The tray tip of a stopped program, not the waiting one of a pass.
+        QCOMPARE(rig.view.trayTips.last(), u"Torvanelo 1.0b"_s);
         for (const auto& [control, enabled] : rig.view.controls)
             QVERIFY(enabled);
         // A tick that was already queued changes nothing.
