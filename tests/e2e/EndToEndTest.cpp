@@ -11,9 +11,8 @@
 #include "linux/LinuxProcessRunner.h"
 
 #include <QSignalSpy>
+#include <QStorageInfo>
 #include <QTest>
-
-#include <sys/statvfs.h>
 
 using namespace torvanelo;
 using namespace torvanelo::test;
@@ -347,9 +346,7 @@ private slots:
                                  {{"user.i", std::to_string(i)}}});
         QVERIFY(site.plantAll(originals));
         const QString filler = pathIn(folder, QStringLiteral("filler"));
-        struct statvfs space {};
-        QVERIFY(::statvfs(encodeFileName(folder).constData(), &space) == 0);
-        const qint64 free = qint64(space.f_bavail) * qint64(space.f_frsize) - 100 * 1024;
+        const qint64 free = QStorageInfo(folder).bytesAvailable() - 100 * 1024;
         // Someone else's hidden file: the scan leaves it alone.
         QVERIFY(readOnly ? mount.setReadOnly(true)
                          : free > 0 && writeFile(filler, QByteArray(free, 'f'))

@@ -139,7 +139,8 @@ private slots:
             session.insert(u"XDG_RUNTIME_DIR"_s, first.runtime);
         }
         const auto errors = site.run(1, session);
-        QVERIFY(errors && errors->contains(message.replace(u"%1"_s, path)));
+        QVERIFY2(errors && errors->contains(message.replace(u"%1"_s, path)),
+                 qPrintable(errors.value_or(QString())));
         QCOMPARE(entryNames(site.home), QStringList{file});
         QCOMPARE(readFile(path), content);
         QCOMPARE(running.state(), secondCopy ? QProcess::Running : QProcess::NotRunning);
