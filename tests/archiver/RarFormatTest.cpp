@@ -28,55 +28,12 @@ std::string stringOf(const QByteArray& bytes) {
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-enum VintForm { Canonical, Padded, Refused };
-
 } // namespace
 
 class RarFormatTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // Values at the length boundaries both ways, and what the decoder makes
-    // of padded, cut and overlong input.
-    void vints_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<quint64>("value");
-        QTest::addColumn<int>("form");
-        const auto row = [](const char* name, const char* hex, quint64 value, VintForm form) {
-            QTest::newRow(name) << QByteArray::fromHex(hex) << value << int(form);
-        };
-        row("0", "00", 0, Canonical);
-        row("largest 1 byte", "7f", 0x7F, Canonical);
-        row("smallest 2 bytes", "8001", 0x80, Canonical);
-        row("largest 2 bytes", "ff7f", 0x3FFF, Canonical);
-        row("smallest 3 bytes", "808001", 0x4000, Canonical);
-        row("5 GiB", "8080808014", quint64(5) << 30, Canonical);
-        row("64-bit maximum", "ffffffffffffffffff01", UINT64_MAX, Canonical);
-        row("padded 5", "85808000", 5, Padded);
-        row("ten bytes, padded", "80808080808080808000", 0, Padded);
-        row("empty", "", 0, Refused);
-        row("continuation at the end", "8080", 0, Refused);
-        row("eleven bytes", "8080808080808080808000", 0, Refused);
-        row("beyond 64 bits", "ffffffffffffffffff02", 0, Refused);
-    }
-    void vints() {
-        QFETCH(QByteArray, bytes);
-        QFETCH(quint64, value);
-        QFETCH(int, form);
-        if (form == Canonical)
-            QCOMPARE(bytesOf(vint(value)), bytes);
-        // The value ends where its last byte says, whatever follows.
-        const QByteArray followed = bytes + QByteArray::fromHex("ff");
-        const auto decoded =
-            decodeVint(reinterpret_cast<const unsigned char*>(followed.constData()),
-                       size_t(form == Refused ? bytes.size() : followed.size()));
-        QCOMPARE(decoded.status == VintStatus::Ok, form != Refused);
-        if (form != Refused) {
-            QCOMPARE(decoded.value, value);
-            QCOMPARE(decoded.length, size_t(bytes.size()));
-        }
-    }
-
     void headerTooLargeIsRefused() {
         QVERIFY_THROWS_EXCEPTION(RarError, frameHeader(std::string(MaxHeaderSize + 1, '\x05')));
     }
@@ -131,14 +88,12 @@ private slots:
         ::close(out);
     }
 
+    // Times a 64-bit FILETIME or Unix record reaches only one way (the
+    // common ones go through the binary).
     void timeRecords_data() {
         QTest::addColumn<qint64>("seconds");
         QTest::addColumn<quint32>("nanoseconds");
         QTest::addColumn<QByteArray>("record");
-        QTest::newRow("whole second: FILETIME")
-            << qint64(1700000000) << quint32(0) << QByteArray::fromHex("0a0302 00006dc64717da01");
-        QTest::newRow("nanoseconds: Unix + ns") << qint64(1700000000) << quint32(123456789)
-                                                << QByteArray::fromHex("0a0313 00f15365 15cd5b07");
         QTest::newRow("before 1970: FILETIME")
             << qint64(-1) << quint32(0) << QByteArray::fromHex("0a0302 80e9a5d4deb19d01");
         QTest::newRow("after 2106 with ns: FILETIME, 100 ns steps")
@@ -162,7 +117,6 @@ private slots:
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<bool>("matches");
         QTest::newRow("* takes all") << QByteArray("*") << QByteArray(".hidden") << true;
-        QTest::newRow("* takes empty run") << QByteArray("a*b") << QByteArray("ab") << true;
         QTest::newRow("* backtracks") << QByteArray("*a*b") << QByteArray("xaxab") << true;
         QTest::newRow("* needs the tail") << QByteArray("*.rr") << QByteArray("x.rrr") << false;
         QTest::newRow("? is one UTF-8 character")
@@ -171,8 +125,6 @@ private slots:
             << QByteArray("??") << QByteArray("\xff\xfe") << true;
         QTest::newRow("? does not take two characters")
             << QByteArray("?") << QByteArray("\xd0\xaf\xd0\xaf") << false;
-        QTest::newRow("literal, other")
-            << QByteArray("plan.doc") << QByteArray("plan.docx") << false;
     }
     void wildcards() {
         QFETCH(QByteArray, pattern);
@@ -187,20 +139,15 @@ private slots:
         QTest::addColumn<QByteArray>("stream");
         QTest::newRow("plain") << QByteArray("user.Zone.Identifier")
                                << QByteArray(":Zone.Identifier");
-        QTest::newRow("Cyrillic kept") << QByteArray("user.\xd0\xaf") << QByteArray(":\xd0\xaf");
         QTest::newRow("Samba stream form")
             << QByteArray("user.DosStream.X:$DATA") << QByteArray(":DosStream.X%3A$DATA");
         QTest::newRow("escape character") << QByteArray("user.100%") << QByteArray(":100%25");
         QTest::newRow("separators") << QByteArray("user.a/b\\c") << QByteArray(":a%2Fb%5Cc");
-        QTest::newRow("control character") << QByteArray("user.a\tb") << QByteArray(":a%09b");
         QTest::newRow("invalid UTF-8") << QByteArray("user.\xff") << QByteArray(":%FF");
-        QTest::newRow("truncated UTF-8") << QByteArray("user.\xd0") << QByteArray(":%D0");
         QTest::newRow("trusted namespace") << QByteArray("trusted.x") << QByteArray();
-        QTest::newRow("security namespace") << QByteArray("security.selinux") << QByteArray();
         QTest::newRow("user. alone") << QByteArray("user.") << QByteArray();
         QTest::newRow("stream without colon") << QByteArray() << QByteArray("name");
         QTest::newRow("stream only a colon") << QByteArray() << QByteArray(":");
-        QTest::newRow("stream with NUL") << QByteArray() << QByteArray(":a\0b", 4);
         QTest::newRow("stream with escaped NUL") << QByteArray() << QByteArray(":a%00b");
     }
     void streamNames() {
