@@ -67,27 +67,25 @@ QString unrarPath() {
 // bsdtar lists every member. Returns an empty string or what failed.
 QString referenceCheck(const QByteArray& archive, int members, const QList<QByteArray>& streams,
                        bool namesAreUtf8 = true) {
-    const ProcessResult bsdtar =
-        runProgram(QStringLiteral("bsdtar"), {QStringLiteral("-tvf"), QFile::decodeName(archive)},
-                   QDir::tempPath(), 60);
+    const auto run = [&](const QString& program, const char* command) {
+        return runProgram(program, {QLatin1String(command), QFile::decodeName(archive)},
+                          QDir::tempPath(), 60);
+    };
+    const ProcessResult bsdtar = run(QStringLiteral("bsdtar"), "-tvf");
     // bsdtar skips, with an error, a name that is not UTF-8 (stored as raw bytes).
     if (!bsdtar.finished || (namesAreUtf8 && bsdtar.exitCode != 0))
         return QStringLiteral("bsdtar -tvf failed: ") + QString::fromLocal8Bit(bsdtar.err);
     if (namesAreUtf8 && bsdtar.out.count('\n') != members)
         return QStringLiteral("bsdtar lists: ") + QString::fromLocal8Bit(bsdtar.out);
-    const QString unrar = unrarPath();
-    if (unrar.isEmpty())
+    if (unrarPath().isEmpty())
         return QString();
-    const ProcessResult test =
-        runProgram(unrar, {QStringLiteral("t"), QFile::decodeName(archive)}, QDir::tempPath(), 60);
+    const ProcessResult test = run(unrarPath(), "t");
     if (!test.finished || test.exitCode != 0 || !test.out.contains("All OK"))
         return QStringLiteral("unrar t: ") + QString::fromLocal8Bit(test.out + test.err);
-    const ProcessResult list = runProgram(
-        unrar, {QStringLiteral("lta"), QFile::decodeName(archive)}, QDir::tempPath(), 60);
-    if (!list.finished || list.exitCode != 0)
-        return QStringLiteral("unrar lta failed");
-    if (list.out.count("Type: NTFS alternate data stream") != streams.size())
-        return QStringLiteral("unrar lta stream records: ") + QString::fromLocal8Bit(list.out);
+    const ProcessResult list = run(unrarPath(), "lta");
+    if (!list.finished || list.exitCode != 0
+        || list.out.count("Type: NTFS alternate data stream") != streams.size())
+        return QStringLiteral("unrar lta: ") + QString::fromLocal8Bit(list.out + list.err);
     for (const QByteArray& stream : streams) {
         if (!list.out.contains("Target: " + stream + '\n'))
             return QStringLiteral("unrar lta lacks ") + QString::fromLocal8Bit(stream);
@@ -356,12 +354,11 @@ private slots:
         QTest::addColumn<QString>("calls");
         QTest::addColumn<bool>("inPlace");
         const QString renames = QStringLiteral("rename,renameat,renameat2");
+        const QString unmarking = QStringLiteral("fremovexattr");
         QTest::newRow("a, at the rename") << QStringLiteral("a") << renames << false;
-        QTest::newRow("a, before unmarking")
-            << QStringLiteral("a") << QStringLiteral("fremovexattr") << true;
+        QTest::newRow("a, before unmarking") << QStringLiteral("a") << unmarking << true;
         QTest::newRow("e, at the rename") << QStringLiteral("e") << renames << false;
-        QTest::newRow("e, before unmarking")
-            << QStringLiteral("e") << QStringLiteral("fremovexattr") << true;
+        QTest::newRow("e, before unmarking") << QStringLiteral("e") << unmarking << true;
     }
     void killedAroundTheRenameLeavesMarkedFiles() {
         QFETCH(QString, command);
