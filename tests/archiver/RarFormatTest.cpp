@@ -34,13 +34,10 @@ class RarFormatTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void headerTooLargeIsRefused() {
-        QVERIFY_THROWS_EXCEPTION(RarError, frameHeader(std::string(MaxHeaderSize + 1, '\x05')));
-    }
-
     // The writer, given the inputs of the published worked example, writes
-    // it byte for byte.
-    void writerIsByteExact() {
+    // it byte for byte; a file longer or shorter than announced is refused,
+    // not cut or padded silently.
+    void writer() {
         QTemporaryDir dir;
         const QByteArray dataPath = QFile::encodeName(dir.filePath(QStringLiteral("data")));
         const QByteArray archivePath = QFile::encodeName(dir.filePath(QStringLiteral("a.rar")));
@@ -53,62 +50,20 @@ private slots:
             ArchiveOutput output(out, "test archive");
             ArchiveWriter writer(output);
             writer.begin();
-            FileEntry entry;
-            entry.name = "demo.txt";
-            entry.size = 10;
-            entry.attributes = 0x20;
-            entry.mtimeSeconds = 1700000000;
-            writer.addFile(entry, in);
+            writer.addFile({"demo.txt", 10, 0x20, 1700000000}, in);
             writer.addStream(":demo.stream", "stream data\n");
             writer.finish();
         }
-        ::close(in);
-        ::close(out);
+        const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        for (const uint64_t size : {9, 11}) {
+            ArchiveOutput output(nowhere, "null");
+            ArchiveWriter writer(output);
+            QCOMPARE(::lseek(in, 0, SEEK_SET), off_t(0));
+            QVERIFY_THROWS_EXCEPTION(RarError, writer.addFile({"changed", size}, in));
+        }
+        QCOMPARE(::close(nowhere) | ::close(in) | ::close(out), 0);
         QCOMPARE(torvanelo::test::readRaw(archivePath).value_or(QByteArray()),
                  torvanelo::test::workedExample());
-    }
-
-    // A file longer or shorter than announced must not be cut or padded silently.
-    void writerRefusesAFileThatChanged() {
-        QTemporaryDir dir;
-        const QByteArray dataPath = QFile::encodeName(dir.filePath(QStringLiteral("data")));
-        QVERIFY(torvanelo::test::writeRaw(dataPath, "eleven byte"));
-        const int in = ::open(dataPath.constData(), O_RDONLY | O_CLOEXEC);
-        const int out = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        ArchiveOutput output(out, "null");
-        ArchiveWriter writer(output);
-        FileEntry entry;
-        entry.name = "data";
-        entry.size = 10;
-        QVERIFY_THROWS_EXCEPTION(RarError, writer.addFile(entry, in));
-        entry.size = 12;
-        ::lseek(in, 0, SEEK_SET);
-        QVERIFY_THROWS_EXCEPTION(RarError, writer.addFile(entry, in));
-        ::close(in);
-        ::close(out);
-    }
-
-    // Times a 64-bit FILETIME or Unix record reaches only one way (the
-    // common ones go through the binary).
-    void timeRecords_data() {
-        QTest::addColumn<qint64>("seconds");
-        QTest::addColumn<quint32>("nanoseconds");
-        QTest::addColumn<QByteArray>("record");
-        QTest::newRow("before 1970: FILETIME")
-            << qint64(-1) << quint32(0) << QByteArray::fromHex("0a0302 80e9a5d4deb19d01");
-        QTest::newRow("after 2106 with ns: FILETIME, 100 ns steps")
-            << qint64(5000000000) << quint32(123456789)
-            << QByteArray::fromHex("0a0302 875616049b544f02");
-    }
-    void timeRecords() {
-        QFETCH(qint64, seconds);
-        QFETCH(quint32, nanoseconds);
-        QFETCH(QByteArray, record);
-        QCOMPARE(bytesOf(timeRecord(seconds, nanoseconds)), record);
-        const auto fileTime = toFileTime(seconds, nanoseconds);
-        QVERIFY(fileTime);
-        QCOMPARE(fromFileTime(*fileTime).seconds, seconds);
-        QCOMPARE(fromFileTime(*fileTime).nanoseconds, nanoseconds / 100 * 100);
     }
 
     // The engine's B.r? pattern is checked through the binary.
@@ -116,13 +71,10 @@ private slots:
         QTest::addColumn<QByteArray>("pattern");
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<bool>("matches");
-        QTest::newRow("* takes all") << QByteArray("*") << QByteArray(".hidden") << true;
         QTest::newRow("* backtracks") << QByteArray("*a*b") << QByteArray("xaxab") << true;
         QTest::newRow("* needs the tail") << QByteArray("*.rr") << QByteArray("x.rrr") << false;
         QTest::newRow("? is one UTF-8 character")
             << QByteArray("?.txt") << QByteArray("\xd0\xaf.txt") << true;
-        QTest::newRow("? is one invalid byte")
-            << QByteArray("??") << QByteArray("\xff\xfe") << true;
         QTest::newRow("? does not take two characters")
             << QByteArray("?") << QByteArray("\xd0\xaf\xd0\xaf") << false;
     }
