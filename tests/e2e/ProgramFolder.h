@@ -22,6 +22,8 @@ struct ProgramFolder {
     QString middle = root.filePath(QStringLiteral("middle"));
     QString out = root.filePath(QStringLiteral("out"));
     QString runtime = root.filePath(QStringLiteral("runtime"));
+    // The executable run; the archiver is looked for beside it too.
+    QString program = buildDir() + QStringLiteral("/torvanelo");
 
     ProgramFolder() {
         for (const QString& folder : {home, in, middle, out, runtime})
@@ -58,7 +60,7 @@ struct ProgramFolder {
         program.setProcessEnvironment(environment);
         program.setWorkingDirectory(home);
         program.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        program.start(buildDir() + QStringLiteral("/torvanelo"), QStringList());
+        program.start(this->program, QStringList());
     }
 
     // Runs the program to its end: its error output when it ended normally

@@ -147,6 +147,44 @@ private slots:
         running.kill();
         running.waitForFinished(-1);
     }
+
+    // A batch job whose passes cannot start ends by itself rather than wait
+    // for a user who is not there: at once without a pair, in failure with
+    // its message without the archiver, the dropped file left in place.
+    void batchJobThatCannotStartEnds_data() {
+        QTest::addColumn<bool>("withPairs");
+        QTest::addColumn<bool>("withArchiver");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no pair") << false << true << 0 << QString();
+        QTest::newRow("no archiver")
+            << true << false << 1
+            << u"Torvanelo - 1.0b: WinRar not installed Torvanelo cannot run"_s;
+    }
+    void batchJobThatCannotStartEnds() {
+        QFETCH(bool, withPairs);
+        QFETCH(bool, withArchiver);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        ProgramFolder site;
+        if (!withArchiver) {
+            // Copied alone into its folder, the program finds no archiver.
+            site.program = pathIn(site.home, u"torvanelo"_s);
+            QVERIFY(QFile::copy(buildDir() + u"/torvanelo"_s, site.program));
+        }
+        const QByteArray batch = "Automatique=1\r\nArretAutomatique=1\r\n";
+        QVERIFY(withPairs ? site.writeSettings(batch)
+                          : writeFile(pathIn(site.home, u"Torvanelo.ini"_s),
+                                      "[Configuration]\r\n" + batch));
+        const Original dropped{"dropped", "data", {{"user.a", "1"}}};
+        QVERIFY(plant(site.in, dropped));
+
+        const auto errors = site.run(status);
+        QVERIFY(errors);
+        QVERIFY2(message.isEmpty() || errors->contains(message), qPrintable(*errors));
+        QCOMPARE(checkIntact(site.in, dropped, false), QString());
+        QCOMPARE(entryNames(site.middle) + entryNames(site.out), QStringList());
+    }
 };
 
 TORVANELO_TEST(ProgramRunTest);
