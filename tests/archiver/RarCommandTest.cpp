@@ -363,18 +363,16 @@ private slots:
         const bool adding = command == QStringLiteral("a");
         if (!adding)
             QCOMPARE(trip.add("f", false).exitCode, 0);
-        QStringList args =
-            QStringLiteral("-f -qq -o /dev/null -e trace=%1 -e inject=%1:signal=SIGKILL")
-                .arg(calls)
-                .split(QLatin1Char(' '));
-        args << rarPath() << command;
-        if (adding)
-            args << QStringLiteral("-os") << QFile::decodeName(trip.archive)
-                 << QFile::decodeName(trip.src + "/f") << QStringLiteral("-df");
-        else
-            args << QFile::decodeName(trip.archive);
+        const QByteArray rarArgs =
+            adding ? "a -os " + trip.archive + ' ' + trip.src + "/f -df" : "e " + trip.archive;
         const QByteArray folder = adding ? trip.out : trip.ex;
-        runProgram(strace, args, QFile::decodeName(folder)); // ends by the signal that killed rar
+        // strace ends by the signal that killed rar.
+        runProgram(
+            strace,
+            QStringLiteral("-f -qq -o /dev/null -e trace=%1 -e inject=%1:signal=SIGKILL %2 %3")
+                .arg(calls, rarPath(), QFile::decodeName(rarArgs))
+                .split(QLatin1Char(' ')),
+            QFile::decodeName(folder));
 
         const QList<QByteArray> left = folderEntries(folder);
         QCOMPARE(left.size(), 1);
