@@ -211,23 +211,22 @@ private slots:
         const QByteArray nameFile = trip.src + "/RA000124.rn";
         QVERIFY(writeRaw(dataFile, "the data"));
         QVERIFY(writeRaw(nameFile, "\"506C616E2E646F63\"\r\n"));
-        QVERIFY(setAttribute(dataFile, "user.AFP_AfpInfo", std::string("AFP\0\0\0\1\0", 8)));
+        const std::string afpInfo("AFP\0\0\0\1\0", 8);
+        QVERIFY(setAttribute(dataFile, "user.AFP_AfpInfo", afpInfo));
         QVERIFY(setAttribute(dataFile, HiddenMark, "1"));
         QVERIFY(setAttribute(nameFile, HiddenMark, "1"));
         for (const char* other : {"RA000124.r", "RA000124.rrr", "ra000124.rn", "RA000125.rr"})
             QVERIFY(writeRaw(trip.src + '/' + other, other));
         const QByteArray archive = trip.src + "/RA000124.rar";
-        const ProcessResult added =
-            rar(trip.base, {"a", "-os", archive, trip.src + "/RA000124.r?", "-df"});
-        QVERIFY2(added.exitCode == 0, added.err.constData());
+        QCOMPARE(rar(trip.base, {"a", "-os", archive, trip.src + "/RA000124.r?", "-df"}).exitCode,
+                 0);
         QCOMPARE(folderEntries(trip.src),
                  (QList<QByteArray>{"RA000124.r", "RA000124.rar", "RA000124.rrr", "RA000125.rr",
                                     "ra000124.rn"}));
         QCOMPARE(rar(trip.ex, {"e", archive}).exitCode, 0);
         QCOMPARE(folderEntries(trip.ex), (QList<QByteArray>{"RA000124.rn", "RA000124.rr"}));
-        const Attributes dataAttributes{{HiddenMark, "1"},
-                                        {"user.AFP_AfpInfo", std::string("AFP\0\0\0\1\0", 8)}};
-        QCOMPARE(allUserAttributes(trip.ex + "/RA000124.rr"), dataAttributes);
+        QCOMPARE(allUserAttributes(trip.ex + "/RA000124.rr"),
+                 (Attributes{{HiddenMark, "1"}, {"user.AFP_AfpInfo", afpInfo}}));
         QCOMPARE(allUserAttributes(trip.ex + "/RA000124.rn"), (Attributes{{HiddenMark, "1"}}));
         referenceCheck(archive, 2, {":AFP_AfpInfo"});
     }

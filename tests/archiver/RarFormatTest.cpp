@@ -1,7 +1,5 @@
-// The archiver's format code at unit level: numbers, the byte-exact output
-// of its writer, times, wildcards and the stream-name mapping.
-
-#include "RarFormat.h"
+// The archiver's format code at unit level: the byte-exact output of its
+// writer, wildcards and the stream-name mapping.
 
 #include "ArchiveWriter.h"
 #include "ArchiverTestSupport.h"
@@ -89,18 +87,19 @@ private slots:
     void streamNames_data() {
         QTest::addColumn<QByteArray>("attribute");
         QTest::addColumn<QByteArray>("stream");
-        QTest::newRow("plain") << QByteArray("user.Zone.Identifier")
-                               << QByteArray(":Zone.Identifier");
-        QTest::newRow("Samba stream form")
-            << QByteArray("user.DosStream.X:$DATA") << QByteArray(":DosStream.X%3A$DATA");
-        QTest::newRow("escape character") << QByteArray("user.100%") << QByteArray(":100%25");
-        QTest::newRow("separators") << QByteArray("user.a/b\\c") << QByteArray(":a%2Fb%5Cc");
-        QTest::newRow("invalid UTF-8") << QByteArray("user.\xff") << QByteArray(":%FF");
-        QTest::newRow("trusted namespace") << QByteArray("trusted.x") << QByteArray();
-        QTest::newRow("user. alone") << QByteArray("user.") << QByteArray();
-        QTest::newRow("stream without colon") << QByteArray() << QByteArray("name");
-        QTest::newRow("stream only a colon") << QByteArray() << QByteArray(":");
-        QTest::newRow("stream with escaped NUL") << QByteArray() << QByteArray(":a%00b");
+        const auto row = [](const char* tag, const char* attribute, const char* stream) {
+            QTest::newRow(tag) << QByteArray(attribute) << QByteArray(stream);
+        };
+        row("plain", "user.Zone.Identifier", ":Zone.Identifier");
+        row("Samba stream form", "user.DosStream.X:$DATA", ":DosStream.X%3A$DATA");
+        row("escape character", "user.100%", ":100%25");
+        row("separators", "user.a/b\\c", ":a%2Fb%5Cc");
+        row("invalid UTF-8", "user.\xff", ":%FF");
+        row("trusted namespace", "trusted.x", "");
+        row("user. alone", "user.", "");
+        row("stream without colon", "", "name");
+        row("stream only a colon", "", ":");
+        row("stream with escaped NUL", "", ":a%00b");
     }
     void streamNames() {
         QFETCH(QByteArray, attribute);
