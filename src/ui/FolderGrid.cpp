@@ -194,9 +194,9 @@ void FolderGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     }
 
     if (!index.data(FolderPairModel::EnabledRole).toBool()) {
-        const QColor grey = QColor::fromRgb(DisabledPairColour);
-        cell.palette.setColor(QPalette::Text, grey);
-        cell.palette.setColor(QPalette::HighlightedText, grey);
+        // Selected, the row keeps the highlight's own text colour (grey on
+        // the highlight is hard to read); the italics still tell it apart.
+        cell.palette.setColor(QPalette::Text, QColor::fromRgb(DisabledPairColour));
         cell.font.setItalic(true);
     }
     style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, cell.widget);
