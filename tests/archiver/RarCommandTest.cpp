@@ -176,7 +176,6 @@ private slots:
         const ProcessResult added = trip.add("*");
         QVERIFY2(added.finished && added.exitCode == 0, added.err.constData());
         QVERIFY(folderEntries(trip.src).isEmpty()); // -df
-        QCOMPARE(folderEntries(trip.out), QList<QByteArray>{"a.rar"});
 
         const ProcessResult extracted = trip.extract();
         QVERIFY2(extracted.finished && extracted.exitCode == 0, extracted.err.constData());
@@ -342,12 +341,13 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("calls");
         QTest::addColumn<bool>("inPlace");
-        const QString renames = QStringLiteral("rename,renameat,renameat2");
-        const QString unmarking = QStringLiteral("fremovexattr");
-        QTest::newRow("a, at the rename") << QStringLiteral("a") << renames << false;
-        QTest::newRow("a, before unmarking") << QStringLiteral("a") << unmarking << true;
-        QTest::newRow("e, at the rename") << QStringLiteral("e") << renames << false;
-        QTest::newRow("e, before unmarking") << QStringLiteral("e") << unmarking << true;
+        for (const char* command : {"a", "e"}) {
+            QTest::addRow("%s, at the rename", command)
+                << QString::fromLatin1(command) << QStringLiteral("rename,renameat,renameat2")
+                << false;
+            QTest::addRow("%s, before unmarking", command)
+                << QString::fromLatin1(command) << QStringLiteral("fremovexattr") << true;
+        }
     }
     void killedAroundTheRenameLeavesMarkedFiles() {
         QFETCH(QString, command);
