@@ -1,5 +1,5 @@
 // The archiver's format code at unit level: the byte-exact output of its
-// writer, wildcards and the stream-name mapping.
+// writer and the stream-name mapping.
 
 #include "ArchiveWriter.h"
 #include "ArchiverTestSupport.h"
@@ -62,25 +62,6 @@ private slots:
         QCOMPARE(::close(nowhere) | ::close(in) | ::close(out), 0);
         QCOMPARE(torvanelo::test::readRaw(archivePath).value_or(QByteArray()),
                  torvanelo::test::workedExample());
-    }
-
-    // The engine's B.r? pattern is checked through the binary.
-    void wildcards_data() {
-        QTest::addColumn<QByteArray>("pattern");
-        QTest::addColumn<QByteArray>("name");
-        QTest::addColumn<bool>("matches");
-        QTest::newRow("* backtracks") << QByteArray("*a*b") << QByteArray("xaxab") << true;
-        QTest::newRow("* needs the tail") << QByteArray("*.rr") << QByteArray("x.rrr") << false;
-        QTest::newRow("? is one UTF-8 character")
-            << QByteArray("?.txt") << QByteArray("\xd0\xaf.txt") << true;
-        QTest::newRow("? does not take two characters")
-            << QByteArray("?") << QByteArray("\xd0\xaf\xd0\xaf") << false;
-    }
-    void wildcards() {
-        QFETCH(QByteArray, pattern);
-        QFETCH(QByteArray, name);
-        QFETCH(bool, matches);
-        QCOMPARE(matchesWildcard(stringOf(pattern), stringOf(name)), matches);
     }
 
     // Attribute names and stream names, both ways; an empty side is not mapped.
