@@ -1,11 +1,13 @@
 #pragma once
 
 #include "NameCodec.h"
+#include "PermissionsEnforced.h"
 #include "ScratchFolder.h"
 #include "ScratchMount.h"
 #include "TestFiles.h"
 
 #include <QDir>
+#include <QTest>
 
 #include <memory>
 #include <optional>
@@ -35,6 +37,21 @@ private:
 };
 
 inline constexpr uid_t NobodyId = 65534;
+
+// What f returns when run with an ordinary user's rights while path has the
+// given mode; the owner gets full rights on path back afterwards.
+template <class F>
+auto asOrdinaryUser(const QString& path, unsigned mode, F f) {
+    if (!setMode(path, mode))
+        QTest::qFail("cannot change the mode for the test", __FILE__, __LINE__);
+    auto result = [&] {
+        const PermissionsEnforced ordinaryUser;
+        return f();
+    }();
+    if (!setMode(path, 0700))
+        QTest::qFail("cannot restore the mode after the test", __FILE__, __LINE__);
+    return result;
+}
 
 inline std::optional<struct stat> lstatOf(const QString& path) {
     struct stat status {};

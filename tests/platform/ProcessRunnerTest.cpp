@@ -1,4 +1,7 @@
 #include "PlatformTestSupport.h"
+#include "ProgramFolder.h"
+#include "SingleInstance.h"
+#include "SystemInfo.h"
 #include "TestRegistry.h"
 #include "linux/LinuxProcessRunner.h"
 
@@ -206,5 +209,62 @@ private slots:
     }
 };
 
+class SystemInfoTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The system part of the window title, from os-release and the kernel.
+    void describesTheSystem() {
+        QCOMPARE(describeSystem("NAME=\"Debian\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n",
+                                "6.1.0-18-amd64"),
+                 u"Debian GNU/Linux 12 (bookworm) v.6.1, Build 0"_s);
+        QCOMPARE(describeSystem("\x00\xff\n=\n\"\nPRETTY_NAME=\"\xc3\xa9t\xc3\xa9\""_ba,
+                                "99999999999.1"),
+                 u"été v.999999.1, Build 0"_s);
+    }
+
+    // TORVANELO_HOME names the program folder; unset or empty, it is the
+    // executable's.
+    void programFolderComesFromTheEnvironment_data() {
+        QTest::addColumn<QByteArray>("home");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("trailing slashes") << "/srv/tv//"_ba << u"/srv/tv"_s;
+        QTest::newRow("odd bytes") << "/srv/caf\xe9"_ba << decodeFileName("/srv/caf\xe9");
+        QTest::newRow("relative") << "conf"_ba << QDir::currentPath() + u"/conf"_s;
+        QTest::newRow("empty") << ""_ba << buildDir() + u"/tests/bin"_s;
+    }
+    void programFolderComesFromTheEnvironment() {
+        QFETCH(QByteArray, home);
+        QFETCH(QString, expected);
+        const EnvironmentOverride variable("TORVANELO_HOME", home);
+        QCOMPARE(programFolder(), expected);
+    }
+
+    // A copy that died without unlocking leaves its lock to the next one;
+    // root without a runtime folder locks elsewhere, and refuses a second
+    // copy all the same.
+    void lockOfADeadCopyIsTakenOver() {
+        ScratchFolder runtime;
+        const EnvironmentOverride variable("XDG_RUNTIME_DIR", encodeFileName(runtime.path()));
+        const QString executable = u"/opt/torvanelo/torvanelo"_s;
+        const pid_t child = ::fork();
+        if (child == 0)
+            ::_exit(SingleInstance(executable).acquire() ? 0 : 1);
+        int status = -1;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QCOMPARE(status, 0);
+        QCOMPARE(namesIn(runtime.path()).size(), 1);
+        SingleInstance mine(executable);
+        QVERIFY(mine.acquire());
+        QVERIFY(SingleInstance(u"/opt/other copy/torvanelo"_s).acquire());
+
+        const EnvironmentOverride gone("XDG_RUNTIME_DIR", "/nonexistent/runtime"_ba);
+        SingleInstance first(runtime.filePath(u"torvanelo"_s));
+        QVERIFY(first.acquire());
+        QVERIFY(!SingleInstance(runtime.filePath(u"torvanelo"_s)).acquire());
+    }
+};
+
 TORVANELO_TEST(ProcessRunnerTest);
+TORVANELO_TEST(SystemInfoTest);
 #include "ProcessRunnerTest.moc"
