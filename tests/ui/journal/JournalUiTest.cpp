@@ -10,7 +10,6 @@
 #include "TestFiles.h"
 #include "TestRegistry.h"
 #include "frmPathLogs.h"
-#include "frmPurgeLogs.h"
 #include "frmVoirLogs.h"
 
 #include <QCheckBox>
@@ -73,7 +72,7 @@ const QColor Purple(0x80, 0x00, 0x80);
 } // namespace
 
 // The folder contents, the journal viewer and the journal dialogs with real
-// files, help and the About box, and screenshots for the eye.
+// files, help, and screenshots of every window for the eye.
 class JournalUiTest : public QObject {
     Q_OBJECT
 
@@ -345,9 +344,8 @@ private slots:
 
     // The main window empty in English; in French with a disabled pair,
     // one uncompressing onto a Macintosh volume and one with a missing
-    // target, then with the folder contents shown by F2; the journal viewer,
-    // the two journal dialogs, and the About box, which hands its address to
-    // the browser.
+    // target, then with the folder contents shown by F2; the journal viewer
+    // and every dialog of the menus and of the grid.
     void screenshots() {
         ProgramFixture empty;
         QVERIFY(empty.start() && QTest::qWaitForWindowExposed(&empty.window()));
@@ -362,7 +360,7 @@ private slots:
                 && writeFile(in + u"/Devis été.pdf"_s, QByteArray(254321, 'd')));
         QVERIFY(writeFile(out + u"/RA000123.rar"_s, QByteArray(51234, 'a')));
         prepareJournals(f, 6, u"Langue=1\n"_s);
-        f.writePairs({pairOf(in, out, u"0"_s, u"0"_s),
+        f.writePairs({pairOf(in, out, u"0"_s, u"0"_s, u"100"_s),
                       pairOf(out, f.folder(u"Volumes/Graphisme/Mq"_s), u"1"_s, u"1"_s, u"7"_s),
                       pairOf(f.folder(u"Volumes/Graphisme/Sortie"_s), f.path(u"Absent"_s))});
         QVERIFY(f.start());
@@ -382,23 +380,22 @@ private slots:
         QCOMPARE(viewer->windowTitle(), u"Voir les journaux - [Retour à Torvanelo] ->"_s);
         saveScreenshot(viewer, u"journal-viewer-fr.png"_s);
         viewer->close();
-        frmPathLogs pathLogs(f.program().store(), &window);
-        frmPurgeLogs purge(f.program().store(), f.prompts, &window);
-        for (const auto& [dialog, name] :
-             {std::pair<QDialog*, QString>{&pathLogs, u"journal-folder-dialog-fr.png"_s},
-              {&purge, u"journal-purge-dialog-fr.png"_s}}) {
-            dialog->show();
-            QVERIFY(QTest::qWaitForWindowExposed(dialog));
-            saveScreenshot(dialog, name);
-        }
-        ModalDriver driver([&](QDialog* about) {
-            QCOMPARE(about->windowTitle(), u"A propos de..."_s);
-            QTest::mouseClick(control<QLabel>(about, "lblLink"), Qt::LeftButton);
-            saveScreenshot(about, u"journal-about-fr.png"_s);
+        QStringList titles;
+        ModalDriver driver([&titles](QDialog* dialog) {
+            titles << dialog->windowTitle();
+            if (auto* duration = control<QLabel>(dialog, "lblMiroirN2"))
+                titles << duration->text();
+            saveScreenshot(dialog, u"dialog-"_s + dialog->objectName() + u"-fr.png"_s);
         });
-        f.action("mnuAPropos")->trigger();
-        QCOMPARE(driver.seen, QStringList{u"frmAbout"_s});
-        QCOMPARE(documents.urls.back(), QUrl(u"https://torvanelo.example.org/"_s));
+        for (const char* entry : {"mnuPrefixe", "mnuTempo", "mnuPerformance", "mnuDossierErr",
+                                  "mnuDefinirLogs", "mnuPurgeLogs", "mnuAPropos"})
+            f.action(entry)->trigger();
+        clickCell(window.grid(), 0, 1);
+        QCOMPARE(driver.seen, (QStringList{u"frmPrefixeCible"_s, u"frmTempo"_s, u"frmPerformance"_s,
+                                           u"frmAvertirDossierErr"_s, u"frmPathLogs"_s,
+                                           u"frmPurgeLogs"_s, u"frmAbout"_s, u"frmSetMode"_s}));
+        QCOMPARE(titles.mid(6), (QStringList{u"A propos de..."_s, u"Paramètres et temporisation"_s,
+                                             u"soit: 16 h 40 min 0 sec"_s}));
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     }
 };
