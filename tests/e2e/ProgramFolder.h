@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QProcess>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/prctl.h>
 
@@ -44,6 +45,25 @@ struct ProgramFolder {
                              + pairField(out) + "\r\n")
                && writeFile(pathIn(home, QStringLiteral("Torvanelo.ini")),
                             "[Configuration]\r\n" + configuration + "[Rar_2]\r\nRar=1\r\n");
+    }
+
+    bool plantAll(const std::vector<Original>& originals) const {
+        return std::all_of(originals.begin(), originals.end(),
+                           [&](const Original& original) { return plant(in, original); });
+    }
+
+    // Empty when the out folder holds exactly these files, whole, and
+    // nothing is left on the way.
+    QString checkDelivered(const std::vector<Original>& originals) const {
+        const QStringList left = entryNames(in) + entryNames(middle);
+        if (entryNames(out) != namesOf(originals) || !left.isEmpty())
+            return QStringLiteral("out holds ") + entryNames(out).join(u'|')
+                   + QStringLiteral("; left on the way: ") + left.join(u'|');
+        for (const Original& original : originals) {
+            if (const QString problem = checkIntact(out, original); !problem.isEmpty())
+                return problem;
+        }
+        return QString();
     }
 
     // Starts the program headless, as a user's copy unless `extra` says
