@@ -56,85 +56,69 @@ private slots:
         m_parameters = std::make_unique<ParametersFile>(ini());
     }
 
-    // Odd content is read by the INI rules without harm (the value of
-    // Configuration/Temporisation).
+    // Odd content is read by the INI rules without harm (the value of S/K).
     void readsByTheIniRules_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("names in any case")
-            << "[CONFIGURATION]\r\ntemporisation=25\r\n"_ba << u"25"_s;
-        QTest::newRow("value and name trimmed, '=' in the value")
-            << "[Configuration]\n  Temporisation \t=  25 s=b \t\n"_ba << u"25 s=b"_s;
-        QTest::newRow("first key wins")
-            << "[Configuration]\nTemporisation=1\nTemporisation=2\n"_ba << u"1"_s;
+        QTest::newRow("names in any case") << "[s]\r\nk=25\r\n"_ba << u"25"_s;
+        QTest::newRow("trimmed, '=' in the value") << "[S]\n  K \t=  25 s=b \t\n"_ba << u"25 s=b"_s;
+        QTest::newRow("first key wins") << "[S]\nK=1\nK=2\n"_ba << u"1"_s;
         QTest::newRow("duplicate section is not read")
-            << "[Configuration]\nA=1\n[Other]\n[configuration]\nTemporisation=9\n"_ba << QString();
-        QTest::newRow("other section's key, key before any section")
-            << "Temporisation=4\n[Logs]\nTemporisation=5\n[Configuration]\n"_ba << QString();
-        QTest::newRow("comments are not keys")
-            << "[Configuration]\n;Temporisation=5\n# Temporisation=6\n"_ba << QString();
-        QTest::newRow("empty value is missing")
-            << "[Configuration]\nTemporisation=\n"_ba << QString();
-        QTest::newRow("no final newline") << "[Configuration]\r\nTemporisation=7"_ba << u"7"_s;
-        QTest::newRow("binary bytes around") << QByteArray(
-            "\x00\xff\xfe junk\n[Configuration]\n\x01\x02=\x03\nTemporisation=8\n", 46)
-                                             << u"8"_s;
+            << "[S]\nA=1\n[T]\n[s]\nK=9\n"_ba << QString();
+        QTest::newRow("key before any section, other section's")
+            << "K=4\n[T]\nK=5\n[S]\n"_ba << QString();
+        QTest::newRow("comments are not keys") << "[S]\n;K=5\n# K=6\n"_ba << QString();
+        QTest::newRow("empty value is missing") << "[S]\nK=\n"_ba << QString();
+        QTest::newRow("no final newline") << "[S]\r\nK=7"_ba << u"7"_s;
+        QTest::newRow("binary bytes around") << "\0\xff\xfe junk\n[S]\n\1\2=\3\nK=8\n"_ba << u"8"_s;
         QTest::newRow("10,000-character lines")
-            << QByteArray(10000, 'x') + "\n[Configuration]\nTemporisation=" + QByteArray(10000, '4')
+            << QByteArray(10000, 'x') + "\n[S]\nK=" + QByteArray(10000, '4')
             << QString(10000, u'4');
         QTest::newRow("UTF-8, and other bytes kept as escapes")
-            << "[Configuration]\nTemporisation=/srv/\xd0\x9f\xd0\xbb/caf\xe9\n"_ba
+            << "[S]\nK=/srv/\xd0\x9f\xd0\xbb/caf\xe9\n"_ba
             << u"/srv/Пл/caf"_s + QChar(char16_t(0xDCE9));
     }
     void readsByTheIniRules() {
         QFETCH(QByteArray, content);
         QFETCH(QString, expected);
         QVERIFY(writeFile(ini(), content));
-        QCOMPARE(m_parameters->ReadProfileValue(u"Configuration", u"Temporisation"), expected);
-        QCOMPARE(m_parameters->snapshot().ReadProfileValue(u"configuration", u"TEMPORISATION"),
-                 expected);
+        QCOMPARE(m_parameters->ReadProfileValue(u"S", u"K"), expected);
+        QCOMPARE(m_parameters->snapshot().ReadProfileValue(u"s", u"k"), expected);
     }
 
     // A write changes its own line and keeps every other byte; the file is
     // replaced whole, with nothing left beside it.
     void writeKeepsEveryOtherLine_data() {
         QTest::addColumn<QByteArray>("before");
-        QTest::addColumn<QString>("value"); // of Configuration/Temporisation
+        QTest::addColumn<QString>("value"); // of S/K
         QTest::addColumn<QByteArray>("after");
         QTest::newRow("replace, CR LF, own spelling kept")
-            << "; mine\r\n[configuration]\r\n  TEMPORISATION = 5\r\nX=1\r\n"_ba << u"25"_s
-            << "; mine\r\n[configuration]\r\n  TEMPORISATION =25\r\nX=1\r\n"_ba;
+            << "; mine\r\n[s]\r\n  k = 5\r\nX=1\r\n"_ba << u"25"_s
+            << "; mine\r\n[s]\r\n  k =25\r\nX=1\r\n"_ba;
         QTest::newRow("new key after the section's last key, LF, no final newline")
-            << "[Configuration]\nA=1\n\n; about Logs\n[Logs]\n;end"_ba << u"3"_s
-            << "[Configuration]\nA=1\nTemporisation=3\n\n; about Logs\n[Logs]\n;end"_ba;
+            << "[S]\nA=1\n\n; about T\n[T]\n;end"_ba << u"3"_s
+            << "[S]\nA=1\nK=3\n\n; about T\n[T]\n;end"_ba;
         QTest::newRow("new section after a last line without newline")
-            << "[Logs]\r\nLogs=1"_ba << u"3"_s
-            << "[Logs]\r\nLogs=1\r\n[Configuration]\r\nTemporisation=3\r\n"_ba;
+            << "[T]\r\nA=1"_ba << u"3"_s << "[T]\r\nA=1\r\n[S]\r\nK=3\r\n"_ba;
         QTest::newRow("duplicate section: the first one is written")
-            << "[Configuration]\nA=1\n[Configuration]\nTemporisation=9\n"_ba << u"3"_s
-            << "[Configuration]\nA=1\nTemporisation=3\n[Configuration]\nTemporisation=9\n"_ba;
-        const QByteArray binary = "\x00\xff\r\x7f no equals\r\n"_ba;
-        const QByteArray huge(10000, 'z');
-        QTest::newRow("binary and 10,000-character lines")
-            << binary + huge + "\r\n[Configuration]\r\n" + huge + "=" + huge + "\r\n"
-            << u"3"_s
-            << binary + huge + "\r\n[Configuration]\r\n" + huge + "=" + huge
-                   + "\r\nTemporisation=3\r\n";
+            << "[S]\nA=1\n[S]\nK=9\n"_ba << u"3"_s << "[S]\nA=1\nK=3\n[S]\nK=9\n"_ba;
+        const QByteArray odd = "\0\xff\r\x7f no equals\r\n"_ba + QByteArray(10000, 'z')
+                               + "\r\n[S]\r\n" + QByteArray(10000, 'z') + "=z\r\n";
+        QTest::newRow("binary and 10,000-character lines") << odd << u"3"_s << odd + "K=3\r\n";
         QTest::newRow("no file, value longer than 254 characters")
             << QByteArray() << u"/"_s + QString(300, u'p')
-            << "[Configuration]\r\nTemporisation=/" + QByteArray(300, 'p') + "\r\n";
+            << "[S]\r\nK=/" + QByteArray(300, 'p') + "\r\n";
         QTest::newRow("escaped bytes written back as bytes")
-            << QByteArray() << u"/caf"_s + QChar(char16_t(0xDCE9))
-            << "[Configuration]\r\nTemporisation=/caf\xe9\r\n"_ba;
+            << QByteArray() << u"/caf"_s + QChar(char16_t(0xDCE9)) << "[S]\r\nK=/caf\xe9\r\n"_ba;
     }
     void writeKeepsEveryOtherLine() {
         QFETCH(QByteArray, before);
         QFETCH(QString, value);
         QFETCH(QByteArray, after);
         QVERIFY(before.isEmpty() || writeFile(ini(), before));
-        QVERIFY(m_parameters->WriteProfileValue(u"Configuration", u"Temporisation", value));
+        QVERIFY(m_parameters->WriteProfileValue(u"S", u"K", value));
         QCOMPARE(readFile(ini()), std::optional(after));
-        QCOMPARE(m_parameters->ReadProfileValue(u"Configuration", u"Temporisation"), value);
+        QCOMPARE(m_parameters->ReadProfileValue(u"S", u"K"), value);
         QCOMPARE(namesIn(m_dir->path()), QStringList{u"Torvanelo.ini"_s});
     }
 
@@ -155,14 +139,13 @@ private slots:
         QFETCH(QString, value);
         QFETCH(bool, lockFile);
         QFETCH(int, mode);
-        const QByteArray before("[Configuration]\r\nTemporisation=5\r\n");
+        const QByteArray before("[S]\r\nK=5\r\n");
         QVERIFY(writeFile(ini(), before));
         QString read;
         QVERIFY(!asOrdinaryUser(lockFile ? ini() : m_dir->path(), mode, [&] {
-            read = m_parameters->ReadProfileValue(u"Configuration", u"Temporisation");
+            read = m_parameters->ReadProfileValue(u"S", u"K");
             return m_parameters->WriteProfileValues(
-                {{u"Configuration"_s, u"Langue"_s, u"1"_s},
-                 {u"Configuration"_s, u"Temporisation"_s, value}});
+                {{u"S"_s, u"A"_s, u"1"_s}, {u"S"_s, u"K"_s, value}});
         }));
         QCOMPARE(read, lockFile ? QString() : u"5"_s);
         QCOMPARE(readFile(ini()), std::optional(before));
