@@ -117,32 +117,6 @@ class ProcessingControllerTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // Start runs a pass at once and shows the running look in the user's
-    // language (the English look is checked on the window); with no pair it
-    // does nothing.
-    void startRunsAPassAtOnce() {
-        Rig rig;
-        rig.controller.cmdMiroir_Click();
-        QVERIFY(rig.controller.ProcessingStopped() && rig.passes.isEmpty());
-        rig.store.setLanguage(qint16(LanguageFrench));
-        const FolderPair& pair = rig.addPair(u"a"_s);
-        QVERIFY(Rig::drop(pair.Source, u"a.txt"_s));
-        rig.controller.cmdMiroir_Click();
-
-        QCOMPARE(rig.passes.size(), 1);
-        QVERIFY(QFile::exists(pair.Target + u"/a.txt"_s));
-        QVERIFY(!rig.controller.ProcessingStopped() && rig.view.timerEnabled);
-        QCOMPARE(rig.view.picture, StartStopPicture::Stop);
-        QCOMPARE(rig.view.tooltip, u"Arrêter le traitement"_s);
-        QCOMPARE(rig.view.menuCaption, u"&Arrêter le traitement"_s);
-        QCOMPARE(rig.view.trayTips.last(), u"Torvanelo 1.0b - Attente"_s);
-        QCOMPARE(rig.view.controls.size(), std::size_t(11));
-        for (const auto& [control, enabled] : rig.view.controls)
-            QVERIFY(!enabled);
-        QVERIFY(rig.view.tempoHistory.contains(u"1/1"_s));
-        QVERIFY(rig.view.message.contains(u"Fichiers compressés: 0, Fichiers décompressés: 1;"_s));
-    }
-
     void runsEachPairAtItsInterval_data() {
         QTest::addColumn<QString>("interval");
         QTest::addColumn<QList<int>>("scannedAt");
@@ -174,8 +148,7 @@ private slots:
 
     // A disabled pair is counted but not scanned; an empty folder field is
     // invalid without a warning; a missing folder is warned of, source
-    // first, on screen and in the journal; neither kind of pair uses up
-    // its interval.
+    // first; neither kind of pair uses up its interval.
     void checksTheFoldersOfEveryPair() {
         Rig rig;
         rig.store.setWarnOnScreen(true);
@@ -197,38 +170,38 @@ private slots:
         rig.controller.cmdMiroir_Click();
 
         const PassCounts& counts = rig.controller.lastPassCounts();
-        QCOMPARE(counts.SourceFolders, 3);
-        QCOMPARE(counts.InvalidSources, 2);
-        QCOMPARE(counts.InvalidTargets, 3);
-        QCOMPARE(counts.FilesHandled, 0);
+        QCOMPARE((QList<int>{counts.SourceFolders, counts.InvalidSources, counts.InvalidTargets,
+                             counts.FilesHandled}),
+                 (QList<int>{3, 2, 3, 0}));
         QVERIFY(QFile::exists(rig.pairs[0].Source + u"/x"_s));
-        QCOMPARE(rig.pairs[0].PassesLeft, u"2"_s);
-        QCOMPARE(rig.pairs[3].PassesLeft, u"5"_s);
+        QCOMPARE((QStringList{rig.pairs[0].PassesLeft, rig.pairs[3].PassesLeft}),
+                 (QStringList{u"2"_s, u"5"_s}));
         QCOMPARE(rig.view.warnings, (QStringList{u"14:02:00 - Unknown source folder"_s,
                                                  u"14:02:00 - Unknown target folder"_s,
                                                  u"14:02:00 - Unknown target folder"_s}));
-        const QByteArray journal = rig.journal("2001-05-12");
-        QCOMPARE(journal.count(" - Unknown "), 3);
-        QVERIFY(journal.endsWith(
-            "Unknown target folder: " + rig.home.filePath(u"gone/out2/"_s).toUtf8() + "<br>\r\n"));
+        QCOMPARE(rig.journal("2001-05-12").count(" - Unknown "), 3);
     }
 
-    // Stop is taken at the next turn of the window: the entry in hand is
+    // Start runs a pass at once, in the running look of the user's language
+    // (the English looks and the controls are checked on the window). Stop
+    // is taken at the next turn of the window: the entry in hand is
     // finished, the rest waits, and the stopped look comes back. A start
     // given while the stopped pass ends is refused (a second pass would run
     // inside the first). While the service runs, Quit stays off after a
     // stop: the program is the service.
-    void stopDuringAPassEndsAfterTheEntryInHand() {
+    void startAndStopDuringAPass() {
         Rig rig;
         rig.service.installed = true;
+        rig.store.setLanguage(qint16(LanguageFrench));
         const FolderPair first = rig.addPair(u"a"_s);
         const FolderPair second = rig.addPair(u"b"_s);
-        for (int i = 0; i < 5; ++i)
-            QVERIFY(Rig::drop(first.Source, u"f%1"_s.arg(i)));
+        for (const char* name : {"f0", "f1", "f2", "f3", "f4"})
+            QVERIFY(Rig::drop(first.Source, QString::fromLatin1(name)));
         QVERIFY(Rig::drop(second.Source, u"g"_s));
-        bool stopped = false;
+        QStringList running;
         rig.view.onProcessEvents = [&] {
-            if (!std::exchange(stopped, true)) {
+            if (running.isEmpty()) {
+                running = {rig.view.tempo, rig.view.tooltip, rig.view.trayTips.last()};
                 rig.controller.cmdMiroir_Click();
                 rig.controller.cmdMiroir_Click();
             }
@@ -236,27 +209,26 @@ private slots:
 
         rig.controller.cmdMiroir_Click();
 
-        QCOMPARE(rig.passes.size(), 1);
+        QCOMPARE(running, (QStringList{u"1/2"_s, u"Arrêter le traitement"_s,
+                                       u"Torvanelo 1.0b - compression/décompression"_s}));
+        QVERIFY(rig.passes.size() == 1 && rig.controller.lastPassCounts().FilesHandled == 1);
         QVERIFY(rig.controller.ProcessingStopped() && !rig.view.timerEnabled);
-        QCOMPARE(Rig::filesIn(first.Target), 1);
-        QCOMPARE(Rig::filesIn(first.Source), 4);
-        QCOMPARE(Rig::filesIn(second.Source), 1);
-        QCOMPARE(rig.controller.lastPassCounts().FilesHandled, 1);
-        QCOMPARE(rig.view.picture, StartStopPicture::Start);
-        QCOMPARE(rig.view.menuCaption, u"&Start compress/uncompress operations"_s);
-        QVERIFY(rig.view.message.contains(u"Uncompressed files: 1;"_s));
+        QCOMPARE((QList<qsizetype>{Rig::filesIn(first.Target), Rig::filesIn(first.Source),
+                                   Rig::filesIn(second.Source)}),
+                 (QList<qsizetype>{1, 4, 1}));
         // The tray tip of a stopped program, not the waiting one of a pass.
-        QCOMPARE(rig.view.trayTips.last(), u"Torvanelo 1.0b"_s);
+        QCOMPARE((QStringList{rig.view.menuCaption, rig.view.trayTips.last()}),
+                 (QStringList{u"&Démarrer la compression/décompression"_s, u"Torvanelo 1.0b"_s}));
         for (const auto& [control, enabled] : rig.view.controls)
             QVERIFY(enabled);
         // A tick that was already queued changes nothing.
         rig.controller.Timer1_Timer();
-        QCOMPARE(rig.passes.size(), 1);
-        QCOMPARE(rig.view.tempo, QString());
+        QVERIFY(rig.passes.size() == 1 && rig.view.tempo.isEmpty());
 
         rig.service.running = true;
         rig.controller.cmdMiroir_Click();
-        QCOMPARE(rig.passes.size(), 2);
+        QVERIFY(rig.passes.size() == 2 && rig.view.timerEnabled);
+        QCOMPARE(rig.view.trayTips.last(), u"Torvanelo 1.0b - Attente"_s);
         QCOMPARE(Rig::filesIn(first.Source) + Rig::filesIn(second.Source), 0);
         rig.controller.cmdMiroir_Click();
         QVERIFY(!rig.view.controls[WindowControl::mnuQuitter]);
@@ -284,7 +256,6 @@ private slots:
         const QByteArray journal = rig.journal("2001-05-12");
         QVERIFY(journal.endsWith("<center><h3>Saturday, May 12, 2001</h3></center>\r\n"
                                  + summary.arg(u"<br>"_s).toUtf8() + "<br><hr>\r\n"));
-        QVERIFY(!QFile::exists(rig.home.filePath(u"Log Torvanelo 2001-05-13.htm"_s)));
 
         rig.store.setDefaultDelay(1);
         QVERIFY(rig.tickToNextPass());
@@ -295,18 +266,15 @@ private slots:
         QCOMPARE(rig.view.refreshes, (QList<bool>{true, false}));
     }
 
-    // The counter holds a number until saved, reads the file again when
-    // nothing is held (an edit between passes counts), and keeps a number
-    // the file refused, to save it later.
-    void theCounterHoldsANumberUntilSaved() {
+    // The counter reads the file again when it holds nothing (an edit between
+    // passes counts), and keeps a number the file refused, to save it later:
+    // a number given out is never given again.
+    void theCounterKeepsANumberTheFileRefused() {
         QTemporaryDir home;
         SettingsStore store(home.path());
-        QVERIFY(store.writeLastFileNumber(41));
         SettingsArchiveCounter counter(store);
-        QCOMPARE(counter.readLastFileNumber(), 41);
+        QVERIFY(store.writeLastFileNumber(41) && counter.readLastFileNumber() == 41);
         QVERIFY(counter.writeLastFileNumber(42));
-        QCOMPARE(counter.readLastFileNumber(), 42);
-        QCOMPARE(store.readLastFileNumber(), 41);
         const QString ini = store.settings().ParametersFile;
         QVERIFY(QFile::rename(ini, ini + u".away"_s) && QDir().mkdir(ini));
         QVERIFY(!counter.save());
@@ -314,10 +282,8 @@ private slots:
         QVERIFY(QDir().rmdir(ini) && QFile::rename(ini + u".away"_s, ini));
         QVERIFY(counter.save());
         QCOMPARE(store.readLastFileNumber(), 42);
-        QVERIFY(store.writeLastFileNumber(500));
-        QVERIFY(counter.save());
+        QVERIFY(store.writeLastFileNumber(500) && counter.save());
         QCOMPARE(counter.readLastFileNumber(), 500);
-        QCOMPARE(store.readLastFileNumber(), 500);
     }
 
     // With the real archiver: the parameters file is replaced once at the
@@ -353,13 +319,11 @@ private slots:
         QCOMPARE(lines.size(), 2);
         auto first = fieldsOf(lines[0]);
         QCOMPARE(first.size(), std::size_t(10));
-        QCOMPARE(first["handled"], QByteArray("3"));
-        QCOMPARE(first["compressed"], QByteArray("3"));
-        QCOMPARE(first["archiver_runs"], QByteArray("3"));
         // Per file two moves (into the data file name, the archive into the
         // target), a read and a write of the counter; one save per pass.
-        QCOMPARE(first["moves"], QByteArray("6"));
-        QCOMPARE(first["parameter_calls"], QByteArray("7"));
+        QCOMPARE((QByteArrayList{first["handled"], first["compressed"], first["archiver_runs"],
+                                 first["moves"], first["parameter_calls"]}),
+                 (QByteArrayList{"3", "3", "3", "6", "7"}));
         QVERIFY(first["pass_ms"].toDouble() >= first["archiver_ms"].toDouble());
         QCOMPARE(fieldsOf(lines[1])["handled"], QByteArray("0"));
     }
