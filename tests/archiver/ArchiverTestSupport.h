@@ -12,8 +12,6 @@
 #include <QTest>
 
 #include <algorithm>
-#include <map>
-#include <string>
 #include <sys/xattr.h>
 
 namespace torvanelo::test {
@@ -59,12 +57,16 @@ inline ProcessResult runProgram(const QString& program, const QStringList& args,
     return result;
 }
 
+inline QStringList decoded(const QList<QByteArray>& args) {
+    QStringList list;
+    for (const QByteArray& arg : args)
+        list << QFile::decodeName(arg);
+    return list;
+}
+
 // `rar` with raw-byte arguments, run in `folder`.
 inline ProcessResult rar(const QByteArray& folder, const QList<QByteArray>& args) {
-    QStringList decoded;
-    for (const QByteArray& arg : args)
-        decoded << QFile::decodeName(arg);
-    return runProgram(rarPath(), decoded, QFile::decodeName(folder));
+    return runProgram(rarPath(), decoded(args), QFile::decodeName(folder));
 }
 
 inline bool writeRaw(const QByteArray& path, const QByteArray& content) {
@@ -83,38 +85,16 @@ inline QList<QByteArray> folderEntries(const QByteArray& folder) {
     return names;
 }
 
-// Every "user." attribute, the hidden mark included, read without the
-// program's own attribute code.
-inline std::map<std::string, std::string> allUserAttributes(const QByteArray& path) {
-    std::map<std::string, std::string> attributes;
-    std::string names(65536, '\0');
-    const ssize_t size = ::llistxattr(path.constData(), names.data(), names.size());
-    names.resize(size < 0 ? 0 : size_t(size));
-    for (size_t start = 0; start < names.size(); start = names.find('\0', start) + 1) {
-        const std::string name = names.c_str() + start;
-        std::string value(65536, '\0');
-        const ssize_t length = ::lgetxattr(path.constData(), name.c_str(), value.data(), 65536);
-        value.resize(length < 0 ? 0 : size_t(length));
-        if (name.rfind("user.", 0) == 0)
-            attributes[name] = value;
-    }
-    return attributes;
+// The "user." attributes but the hidden mark; one entry "unreadable" when
+// they cannot be read.
+inline Attributes attributesOf(const QByteArray& path) {
+    return readAttributes(decodeFileName(path)).value_or(Attributes{{"unreadable", ""}});
 }
-
-inline bool setAttribute(const QByteArray& path, const std::string& name,
-                         const std::string& value) {
-    return ::lsetxattr(path.constData(), name.c_str(), value.data(), value.size(), 0) == 0;
+inline bool setAttributes(const QByteArray& path, const Attributes& attributes) {
+    return writeAttributes(decodeFileName(path), attributes);
 }
-
-// The worked example of the published format notes: demo.txt holding
-// "file data\n" (modified at 1700000000) with one stream, ":demo.stream",
-// holding "stream data\n".
-inline QByteArray workedExample() {
-    return QByteArray::fromHex(
-        "52617221 1a070100 c51a3332 03010000 3985b372 2102030b 0a040a20 a1ca36b6"
-        "00000864 656d6f2e 7478740a 03020000 6dc64717 da016669 6c652064 6174610a"
-        "685ea335 1f03230e 0c040c00 fd9fdd53 00000353 544d0d07 3a64656d 6f2e7374"
-        "7265616d 73747265 616d2064 6174610a 1d775651 03050400");
+inline bool hasHiddenMark(const QByteArray& path) {
+    return ::lgetxattr(path.constData(), "user.torvanelo.hidden", nullptr, 0) >= 0;
 }
 
 } // namespace torvanelo::test
