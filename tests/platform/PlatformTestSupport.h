@@ -3,13 +3,10 @@
 #include "NameCodec.h"
 #include "PermissionsEnforced.h"
 #include "ScratchFolder.h"
-#include "ScratchMount.h"
 #include "TestFiles.h"
 
-#include <QDir>
 #include <QTest>
 
-#include <memory>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,32 +68,5 @@ inline bool makeSymlink(const QString& target, const QString& link) {
 inline bool setOwner(const QString& path, uid_t owner) {
     return ::lchown(encodeFileName(path).constData(), owner, owner) == 0;
 }
-
-// An empty folder on another file system than QDir::tempPath(), taking user
-// extended attributes: a scratch tmpfs where mounting is possible, otherwise
-// a folder in /dev/shm. skipReason() is empty when it is usable.
-class SecondFileSystem {
-public:
-    SecondFileSystem() {
-        m_mount = std::make_unique<ScratchMount>(m_folder->path(), "tmpfs", "size=64m");
-        if (!m_mount->mounted())
-            m_folder = std::make_unique<ScratchFolder>(QStringLiteral("/dev/shm"));
-        const auto here = lstatOf(QDir::tempPath());
-        const auto there = lstatOf(m_folder->path());
-        if (!here || !there || here->st_dev == there->st_dev)
-            m_reason = QStringLiteral("no second file system: %1, and /dev/shm is missing or on "
-                                      "the same one as the temporary folder")
-                           .arg(m_mount->error());
-        else if (!supportsUserAttributes(m_folder->path()))
-            m_reason = m_folder->path() + QStringLiteral(" takes no user extended attributes");
-    }
-    QString skipReason() const { return m_reason; }
-    QString path() const { return m_folder->path(); }
-
-private:
-    std::unique_ptr<ScratchFolder> m_folder = std::make_unique<ScratchFolder>();
-    std::unique_ptr<ScratchMount> m_mount;
-    QString m_reason;
-};
 
 } // namespace torvanelo::test

@@ -6,6 +6,7 @@
 #include "linux/LinuxProcessRunner.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTest>
 
 #include <fcntl.h>
@@ -45,12 +46,10 @@ class ProcessRunnerTest : public QObject {
     QString reportPath() const { return pathOf(u"report"_s); }
     // The report of the last run: folder, input, then each argument.
     QStringList report() const {
-        QList<QByteArray> fields = readFile(reportPath()).value_or(QByteArray()).split('\0');
-        fields.removeLast();
         QStringList decoded;
-        for (const QByteArray& field : fields)
+        for (const QByteArray& field : readFile(reportPath()).value_or(QByteArray()).split('\0'))
             decoded.append(decodeFileName(field));
-        return decoded;
+        return decoded.mid(0, decoded.size() - 1); // nothing after the last NUL
     }
 
 private slots:
@@ -190,7 +189,6 @@ private slots:
         QVERIFY(writeProgram(program, "#!/bin/sh\n" + script + '\n'));
         QVERIFY(m_runner.RunAndWait(u"tv-script"_s, RunOptions{}));
         const RunResult captured = m_runner.runCapturing(program);
-        QVERIFY(captured.started);
         QCOMPARE(captured.output, output);
         QCOMPARE(u"%1 %2"_s.arg(captured.exitCode).arg(captured.crashed), ending);
     }
