@@ -18,23 +18,24 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const QByteArray SystemUnit = "# Written by Torvanelo's service installation; removed by it.\n"
-                              "[Unit]\n"
-                              "Description=Torvanelo Service\n"
-                              "Wants=network-online.target\n"
-                              "After=network-online.target remote-fs.target\n"
-                              "\n"
-                              "[Service]\n"
-                              "Type=exec\n"
-                              "ExecStart=\"/opt/Torvanelo 100%%/torvanelo\"\n"
-                              "Environment=TORVANELO_SERVICE=1\n"
-                              "Environment=\"TORVANELO_HOME=/srv/the \\\"pairs\\\" \\\\ $HOME\"\n"
-                              "Environment=QT_QPA_PLATFORM=offscreen\n"
-                              "KillMode=mixed\n"
-                              "TimeoutStopSec=10min\n"
-                              "\n"
-                              "[Install]\n"
-                              "WantedBy=multi-user.target\n";
+const QByteArray SystemUnit = R"(# Written by Torvanelo's service installation; removed by it.
+[Unit]
+Description=Torvanelo Service
+Wants=network-online.target
+After=network-online.target remote-fs.target
+
+[Service]
+Type=exec
+ExecStart="/opt/Torvanelo 100%%/torvanelo"
+Environment=TORVANELO_SERVICE=1
+Environment="TORVANELO_HOME=/srv/the \"pairs\" \\ $HOME"
+Environment=QT_QPA_PLATFORM=offscreen
+KillMode=mixed
+TimeoutStopSec=10min
+
+[Install]
+WantedBy=multi-user.target
+)";
 
 // A user unit runs in the graphical session, with its window.
 QByteArray userUnit() {
@@ -246,14 +247,13 @@ private slots:
         QFETCH(QByteArray, answer);
         Fixture f;
         QVERIFY(f.place(f.unit(interactive)));
-        for (int query = 0; query < 2; ++query)
-            f.runner.queueResult(answer == "-" ? RunResult{} : RunResult{true, 0, false, answer});
+        f.runner.defaultResult = answer == "-" ? RunResult{} : RunResult{true, 0, false, answer};
         SystemdServiceControl control(f.runner, f.log, f.setup);
         control.setStartType(0);
         QTEST(u"%1 %2"_s.arg(control.StartType()).arg(int(control.IsRunning())), "state");
         QCOMPARE(control.Interactive(), interactive);
-        QCOMPARE(f.commands(), interactive ? u"--user is-enabled, --user is-active"_s
-                                           : u"is-enabled, is-active"_s);
+        QCOMPARE(f.commands(),
+                 u"%1is-enabled, %1is-active"_s.arg(interactive ? u"--user "_s : QString()));
     }
 
     void logEventKeepsTheLevel() {
