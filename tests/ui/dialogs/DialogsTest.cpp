@@ -226,75 +226,67 @@ private slots:
         QCOMPARE(readFile(ini), parameters);
     }
 
-    // Checked as typed; a refusal keeps the dialog open and writes nothing.
-    void intervalBox_data() {
+    // Opened from the grid on a pair whose interval only an edited file can
+    // hold: the default is offered. With the mode and the enabled box
+    // changed, the interval is checked as typed; a refusal keeps the dialog
+    // open and writes nothing, Cancel writes nothing, OK stores the three
+    // keys and reloads the pair, its row current.
+    void setModeFromTheGrid_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("label");   // lblErr when refused, else lblMiroirN2
-        QTest::addColumn<QString>("message"); // empty: stored
+        QTest::addColumn<QString>("message"); // empty: none
+        QTest::addColumn<QString>("button");
         const QString range = u"Value must be between 2 and 64000"_s;
         const QString rangeMessage = u"Value must be set between 2 and 64000"_s;
-        QTest::newRow("abc") << u"abc"_s << u"Invalid value"_s << u"Invalid value"_s;
-        QTest::newRow("1") << u"1"_s << range << rangeMessage;
-        QTest::newRow("64001") << u"64001"_s << range << rangeMessage;
-        QTest::newRow("100") << u" 100"_s << u"i.e. 1 h 40 min 0 sec"_s << QString();
-        QTest::newRow("64000") << u"64000"_s << u"i.e. 1066 h 40 min 0 sec"_s << QString();
+        const QString ok = u"cmdOK"_s;
+        QTest::newRow("abc") << u"abc"_s << u"Invalid value"_s << u"Invalid value"_s << ok;
+        QTest::newRow("1") << u"1"_s << range << rangeMessage << ok;
+        QTest::newRow("64001") << u"64001"_s << range << rangeMessage << ok;
+        QTest::newRow("100") << u" 100"_s << u"i.e. 1 h 40 min 0 sec"_s << QString() << ok;
+        QTest::newRow("64000") << u"64000"_s << u"i.e. 1066 h 40 min 0 sec"_s << QString() << ok;
+        QTest::newRow("cancelled")
+            << u"100"_s << u"i.e. 1 h 40 min 0 sec"_s << QString() << u"cmdAnnuler"_s;
     }
-    void intervalBox() {
+    void setModeFromTheGrid() {
         QFETCH(QString, typed);
         QFETCH(QString, message);
-        ProgramFixture f;
-        QVERIFY(f.start(u"[Configuration]\nTemporisation=60\n"_s, f.pairs(1)));
-        const QByteArray before = f.snapshot();
-        std::vector<int> reloads;
-        frmSetMode dialog(f.program().store(), f.window().pairModel(), 0, true, f.prompts,
-                          [&reloads](int row) { reloads.push_back(row); });
-        dialog.show();
-        QTest::mouseClick(indexed<QRadioButton>(&dialog, "optTempo", 1), Qt::LeftButton);
-        typeInto(control<QLineEdit>(&dialog, "txtMiroirN"), typed);
-        auto* error = control<QLabel>(&dialog, "lblErr");
-        auto* duration = control<QLabel>(&dialog, "lblMiroirN2");
-        const bool accepted = message.isEmpty();
-        QVERIFY(error->isVisible() != accepted && duration->isVisible() == accepted);
-        QTEST((accepted ? duration : error)->text(), "label");
-        click(&dialog, "cmdOK");
-        QCOMPARE(f.shown().join(u'|'), accepted ? QString() : u"[warning] Torvanelo: "_s + message);
-        QVERIFY(dialog.isVisible() != accepted && (reloads == std::vector<int>{0}) == accepted);
-        QVERIFY(accepted ? f.storedValue(u"Rar_1"_s, u"NbTemporisations"_s) == typed.trimmed()
-                         : f.snapshot() == before);
-    }
-
-    // Opened from the grid, with an interval only an edited file can hold as
-    // the default. Cancel after changing everything leaves the files and the
-    // grid alone; OK stores and reloads the pair, greyed, its row current.
-    void setModeFromTheGrid() {
+        QFETCH(QString, button);
         ProgramFixture f;
         std::vector<FolderPair> pairs = f.pairs(2);
         pairs[1].IntervalCount = pairs[1].PassesLeft = u"100000"_s;
-        QVERIFY(f.start(u"[Configuration]\nTemporisation=10\n"_s, pairs));
-        FolderGrid* grid = f.window().grid();
-        const FolderPairModel& model = f.window().pairModel();
+        QVERIFY(f.start(u"[Configuration]\nTemporisation=60\n"_s, pairs));
         const QByteArray before = f.snapshot();
-        for (const char* button : {"cmdAnnuler", "cmdOK"}) {
-            QStringList opened;
-            ModalDriver driver([&opened, button](QDialog* dialog) {
-                opened << dialog->windowTitle() << control<QLineEdit>(dialog, "txtMiroirN")->text();
-                QVERIFY(indexed<QRadioButton>(dialog, "optTempo", 0)->isChecked()
-                        && indexed<QRadioButton>(dialog, "optRar", 1)->isChecked());
-                control<QCheckBox>(dialog, "chkEnable")->click();
-                QTest::mouseClick(control<QLabel>(dialog, "PictureSet"), Qt::LeftButton);
-                click(dialog, button);
-            });
-            clickCell(grid, 1, 1);
-            QCOMPARE(opened, (QStringList{u"Parameters and time setting"_s, u"2"_s}));
-            QCOMPARE(model.index(1, 0).data(FolderPairModel::EnabledRole).toBool(),
-                     button[3] == 'A');
-            QVERIFY(button[3] == 'O' || f.snapshot() == before);
-        }
-        QCOMPARE(f.storedValue(u"Rar_2"_s, u"Rar"_s) + f.storedValue(u"Rar_2"_s, u"Enable"_s)
-                     + f.storedValue(u"Rar_2"_s, u"NbTemporisations"_s)
-                     + f.storedValue(u"Rar_1"_s, u"NbTemporisations"_s),
-                 u"00110"_s);
-        QVERIFY(model.pairs()[1].PassesLeft == u"1" && grid->currentRow() == 1);
+        QStringList opened;
+        ModalDriver driver([&](QDialog* dialog) {
+            auto* box = control<QLineEdit>(dialog, "txtMiroirN");
+            opened << dialog->windowTitle() << box->text();
+            QVERIFY(indexed<QRadioButton>(dialog, "optTempo", 0)->isChecked()
+                    && indexed<QRadioButton>(dialog, "optRar", 1)->isChecked());
+            control<QCheckBox>(dialog, "chkEnable")->click();
+            QTest::mouseClick(control<QLabel>(dialog, "PictureSet"), Qt::LeftButton);
+            QTest::mouseClick(indexed<QRadioButton>(dialog, "optTempo", 1), Qt::LeftButton);
+            typeInto(box, typed);
+            auto* error = control<QLabel>(dialog, "lblErr");
+            auto* duration = control<QLabel>(dialog, "lblMiroirN2");
+            QVERIFY(error->isVisible() != message.isEmpty()
+                    && duration->isVisible() == message.isEmpty());
+            QTEST((message.isEmpty() ? duration : error)->text(), "label");
+            click(dialog, qPrintable(button));
+            QCOMPARE(dialog->isVisible(), !message.isEmpty());
+        });
+        clickCell(f.window().grid(), 1, 1);
+        QCOMPARE(opened, (QStringList{u"Parameters and time setting"_s, u"2"_s}));
+        QCOMPARE(f.shown().join(u'|'),
+                 message.isEmpty() ? QString() : u"[warning] Torvanelo: "_s + message);
+        if (message.isEmpty() && button == u"cmdOK")
+            QCOMPARE(f.storedValue(u"Rar_2"_s, u"Rar"_s) + f.storedValue(u"Rar_2"_s, u"Enable"_s)
+                         + f.storedValue(u"Rar_2"_s, u"NbTemporisations"_s) + u'|'
+                         + f.storedValue(u"Rar_1"_s, u"NbTemporisations"_s),
+                     u"00"_s + typed.trimmed() + u"|10"_s);
+        else
+            QCOMPARE(f.snapshot(), before);
+        QCOMPARE(f.window().pairModel().pairs(), f.pairsOnDisk());
+        QCOMPARE(f.window().grid()->currentRow(), 1);
     }
 
     // A value typed into the prefix, delay or journal purge dialog and
