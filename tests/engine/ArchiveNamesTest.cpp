@@ -89,7 +89,9 @@ private slots:
         QCOMPARE(NameVariant(QString(253, u'x'), 2), QString());
     }
 
-    void buildsArchiverCommandLines() {
+    // What the archiver is given, and the name file other programs read.
+    void writesCommandLinesAndNameFiles() {
+        QCOMPARE(MakeNameFile(u"aЯ"_s), QByteArray("\"61002F04\"\r\n"));
         QCOMPARE(CompressCommand(u"/srv/Depot/Entree/"_s, u"RA000124"_s),
                  u"rar a -os \"/srv/Depot/Entree/RA000124.rar\" "
                  "\"/srv/Depot/Entree/RA000124.r?\" -df"_s);
