@@ -61,8 +61,6 @@ private slots:
             QVERIFY(logind.send(sessionRemoved(u"c2"_s)));
             QTRY_COMPARE_WITH_TIMEOUT(logoffs, 2, 60000);
         }
-        for (const QString& name : {u"logind"_s, u"ours"_s})
-            QDBusConnection::disconnectFromBus(name);
         daemon.terminate();
         daemon.waitForFinished(-1);
     }

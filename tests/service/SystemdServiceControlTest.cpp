@@ -187,38 +187,35 @@ private slots:
 
     // Every unit goes, whatever stands in the way of a step.
     void uninstallRemovesEveryUnit_data() {
-        QTest::addColumn<QString>("units");
-        QTest::addColumn<bool>("asService");
-        QTest::addColumn<bool>("stopFails");
+        QTest::addColumn<QString>("setup"); // the units there, "inside" the service, "stop fails"
         QTest::addColumn<QString>("commands");
         const QString removal = u"stop, disable, unmask, daemon-reload"_s;
-        QTest::newRow("system") << u"system"_s << false << false << removal;
+        QTest::newRow("system") << u"system"_s << removal;
         // Waiting for our own end would wait for ever.
         QTest::newRow("from inside the service")
-            << u"system"_s << true << false << u"stop --no-block, disable, unmask, daemon-reload"_s;
-        QTest::newRow("both") << u"system user"_s << false << false
+            << u"system inside"_s << u"stop --no-block, disable, unmask, daemon-reload"_s;
+        QTest::newRow("both") << u"system user"_s
                               << removal
                                      + u", --user stop, --user disable, --user unmask, "
                                        u"--user daemon-reload"_s;
-        QTest::newRow("a failed stop goes on") << u"system"_s << false << true << removal;
-        QTest::newRow("link to nowhere") << u"link"_s << false << false << removal;
-        QTest::newRow("nothing installed") << QString() << false << false << QString();
+        QTest::newRow("a failed stop goes on") << u"system, stop fails"_s << removal;
+        QTest::newRow("link to nowhere") << u"link"_s << removal;
+        QTest::newRow("nothing installed") << QString() << QString();
     }
     void uninstallRemovesEveryUnit() {
-        QFETCH(QString, units);
-        QFETCH(bool, stopFails);
+        QFETCH(QString, setup);
+        const bool stopFails = setup.contains(u"stop fails"_s);
         Fixture f;
-        QFETCH(bool, asService);
-        f.setup.startedAsService = asService;
-        if (units == u"link"_s)
+        f.setup.startedAsService = setup.contains(u"inside"_s);
+        if (setup == u"link"_s)
             QVERIFY(QDir().mkpath(f.setup.systemUnitFolder)
                     && QFile::link(f.root.filePath(u"gone.service"_s), f.unit(false)));
         for (const bool user : {false, true})
-            QVERIFY(!units.contains(user ? u"user"_s : u"system"_s) || f.place(f.unit(user)));
+            QVERIFY(!setup.contains(user ? u"user"_s : u"system"_s) || f.place(f.unit(user)));
         if (stopFails)
             f.runner.queueResult({true, 5, false, "Failed to stop: Unit not loaded.\n"});
         SystemdServiceControl control = f.control(false);
-        QCOMPARE(control.IsInstalled(), !units.isEmpty());
+        QCOMPARE(control.IsInstalled(), !setup.isEmpty());
         QCOMPARE(control.Uninstall(), !stopFails);
         QTEST(f.commands(), "commands");
         QCOMPARE(f.tree(), QStringList());
