@@ -215,11 +215,9 @@ QString stateOf(const QString& path) {
         state += u' ' + decodeFileName(QByteArray::fromStdString(name)) + u'='
                  + QString::fromLatin1(QByteArray::fromStdString(value).toHex());
     return state
-           + u" hidden %1 mode %2 owner %3 time %4.%5"_s.arg(LinuxFileSystem().isHidden(path))
-                 .arg(status->st_mode & 07777, 0, 8)
-                 .arg(status->st_uid)
-                 .arg(status->st_mtim.tv_sec)
-                 .arg(status->st_mtim.tv_nsec);
+           + QString::asprintf(" hidden %d mode %o owner %u time %ld.%09ld",
+                               LinuxFileSystem().isHidden(path), status->st_mode & 07777,
+                               status->st_uid, status->st_mtim.tv_sec, status->st_mtim.tv_nsec);
 }
 
 QByteArray randomBytes(qsizetype size) {
