@@ -117,7 +117,6 @@ private slots:
         QVERIFY(before.isEmpty() || writeFile(ini(), before));
         QVERIFY(m_parameters->WriteProfileValue(u"S", u"K", value));
         QCOMPARE(readFile(ini()), std::optional(after));
-        QCOMPARE(m_parameters->ReadProfileValue(u"S", u"K"), value);
         QCOMPARE(namesIn(m_dir->path()), QStringList{u"Torvanelo.ini"_s});
     }
 
@@ -158,7 +157,6 @@ private slots:
         QVERIFY(writeFile(real, "[Logs]\nLogs=0\n") && setMode(real, 0600));
         QVERIFY(makeSymlink(real, ini()));
         QVERIFY(m_parameters->WriteProfileValue(u"Logs", u"Logs", u"1"_s));
-        QVERIFY(S_ISLNK(lstatOf(ini())->st_mode));
         QCOMPARE(readFile(real), std::optional("[Logs]\nLogs=1\n"_ba));
         QCOMPARE(lstatOf(real)->st_mode & 07777, 0600u);
     }
@@ -289,9 +287,9 @@ private slots:
         QCOMPARE(texts(load().pairs), texts({rows[0], rows[1], rows[5]}));
     }
 
-    // Loose lines (and lower-case hex) are read; a missing or empty section gives an enabled,
-    // compressing pair of interval 1; a field that is not whole UTF-16 code
-    // units refuses the whole file, which is left untouched.
+    // Loose lines and lower-case hex are read; a missing or empty section
+    // gives an enabled, compressing pair of interval 1; a field that is not
+    // whole UTF-16 code units refuses the whole file, left untouched.
     void readsThePairFile_data() {
         QTest::addColumn<QByteArray>("content"); // null: no pair file
         QTest::addColumn<QStringList>("expected");
