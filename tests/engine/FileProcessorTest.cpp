@@ -93,35 +93,28 @@ struct Chain {
     }
 };
 
-// A leftover of an interrupted compression, as the program would have left
-// it: hidden data file and hidden name file.
-bool plantLeftover(const QString& folder, const QString& base, const Original& original,
-                   bool withNameFile = true) {
+// Hidden data and name files (none when nameFile is empty), as an
+// interrupted compression leaves them and as the archiver packs them.
+bool plantHidden(const QString& folder, const QString& base, const Original& data,
+                 const std::optional<QByteArray>& nameFile) {
     LinuxFileSystem files;
-    const QString data = pathIn(folder, base + u".rr"_s);
-    const QString name = pathIn(folder, base + u".rn"_s);
-    return writeFile(data, original.content) && writeAttributes(data, original.attributes)
-           && files.setHidden(data, true)
-           && (!withNameFile
-               || (files.writeFile(name, MakeNameFile(original.name()))
-                   && files.setHidden(name, true)));
+    const QString dataPath = pathIn(folder, base + u".rr"_s);
+    const QString namePath = pathIn(folder, base + u".rn"_s);
+    return writeFile(dataPath, data.content) && writeAttributes(dataPath, data.attributes)
+           && files.setHidden(dataPath, true)
+           && (!nameFile
+               || (files.writeFile(namePath, *nameFile) && files.setHidden(namePath, true)));
 }
 
-// An archive made by the real archiver from a data file and a name file of
-// the given content, for hostile name files.
+// An archive made by the real archiver, for hostile name files.
 bool makeArchive(const QString& folder, const QByteArray& data,
                  const std::optional<QByteArray>& nameFile) {
     QTemporaryDir staging;
-    LinuxFileSystem files;
-    const QString base = staging.filePath(u"RA000001"_s);
-    if (!files.writeFile(base + u".rr"_s, data) || !files.setHidden(base + u".rr"_s, true)
-        || (nameFile
-            && (!files.writeFile(base + u".rn"_s, *nameFile)
-                || !files.setHidden(base + u".rn"_s, true))))
-        return false;
     LinuxProcessRunner runner;
-    return runner.RunAndWait(CompressCommand(staging.path() + u'/', u"RA000001"_s), RunOptions{})
-           && files.move(base + u".rar"_s, at(folder, "RA000001.rar"), Replace::No);
+    return plantHidden(staging.path(), u"RA000001"_s, {"", data, {}}, nameFile)
+           && runner.RunAndWait(CompressCommand(staging.path() + u'/', u"RA000001"_s), RunOptions{})
+           && LinuxFileSystem().move(staging.filePath(u"RA000001.rar"_s),
+                                     at(folder, "RA000001.rar"), Replace::No);
 }
 
 // The stages of the fault walk: the compression, the compression with an
@@ -178,7 +171,7 @@ private slots:
         QVERIFY(writeFile(at(chain.middle, "RA000005.rar"), "a5"));
         QVERIFY(writeFile(at(chain.source, "RA000006.rn"), "n6"));
         QVERIFY(writeFile(at(chain.source, "RA000007.rar"), "a7"));
-        QVERIFY(plantLeftover(chain.source, u"RA000008"_s, {"old.txt", "old", {}}));
+        QVERIFY(plantHidden(chain.source, u"RA000008"_s, {"", "old", {}}, MakeNameFile(u"o"_s)));
 
         QVERIFY(chain.compress(file.name()));
         QVERIFY(chain.counter.save());
@@ -283,31 +276,11 @@ private slots:
             QCOMPARE(chain.checkAllDelivered({{name, "payload", {}}}), QString());
             return;
         }
-        QCOMPARE(chain.counts.FilesUncompressed, 0);
-        QCOMPARE(entryNames(chain.middle), QStringList{u"RA000001.rar"_s});
-        QCOMPARE(readFile(at(chain.middle, "RA000001.rar")), archive);
-        QCOMPARE(entryNames(chain.delivered), QStringList());
-        QCOMPARE(entryNames(chain.root.path()), strings({"final", "home", "middle", "source"}));
-    }
-
-    // Unpacking happens in a private folder: a user's files that carry the
-    // member names stay, a work folder of an interrupted run is cleared.
-    void unpacksIntoAPrivateFolder() {
-        Chain chain;
-        const Original file{"report.txt", "report", {}};
-        QVERIFY(plant(chain.source, file));
-        QVERIFY(chain.compress(file.name()));
-        QVERIFY(writeFile(at(chain.middle, "RA000001.rr"), "mine"));
-        QVERIFY(writeFile(at(chain.middle, "RA000001.rn"), "mine too"));
-        const QString work = pathIn(chain.middle, FileProcessor::WorkFolderName(u"RA000001"_s));
-        QVERIFY(chain.real.makeFolder(work));
-        QVERIFY(writeFile(at(work, "RA000001.rr"), "half"));
-        QVERIFY(writeFile(pathIn(chain.delivered, file.name()), "older"));
-
-        QVERIFY(chain.uncompress(u"RA000001.rar"_s));
-        QCOMPARE(checkIntact(chain.delivered, file), QString());
-        QCOMPARE(entryNames(chain.middle), strings({"RA000001.rn", "RA000001.rr"}));
-        QCOMPARE(readFile(at(chain.middle, "RA000001.rr")), QByteArray("mine"));
+        QVERIFY(chain.counts.FilesUncompressed == 0
+                && readFile(at(chain.middle, "RA000001.rar")) == archive);
+        QCOMPARE(entryNames(chain.middle) + entryNames(chain.delivered)
+                     + entryNames(chain.root.path()),
+                 strings({"RA000001.rar", "final", "home", "middle", "source"}));
     }
 
     // An archive of ours still marked hidden (its archiver stopped between
@@ -340,12 +313,11 @@ private slots:
         const Original named{"named.txt", "named", {{"user.a", "1"}}};
         const Original taken{"taken.txt", "leftover data", {}};
         const Original nameless{"lost.txt", "nameless data", {}};
-        QVERIFY(plantLeftover(chain.source, u"RA000010"_s, named));
-        QVERIFY(plantLeftover(chain.source, u"XY000011"_s, taken));
+        QVERIFY(plantHidden(chain.source, u"RA000010"_s, named, MakeNameFile(named.name())));
+        QVERIFY(plantHidden(chain.source, u"XY000011"_s, taken, MakeNameFile(taken.name())));
         QVERIFY(QDir().mkdir(at(chain.source, "taken.txt")));
-        QVERIFY(plantLeftover(chain.source, u"RA000012"_s, nameless, false));
-        QVERIFY(plantLeftover(chain.source, u"RA000013"_s, nameless));
-        QVERIFY(chain.real.writeFile(at(chain.source, "RA000013.rn"), "\"2E00\""));
+        QVERIFY(plantHidden(chain.source, u"RA000012"_s, nameless, std::nullopt));
+        QVERIFY(plantHidden(chain.source, u"RA000013"_s, nameless, "\"2E00\""));
         for (const char* hidden : {"RA000014.rn", ".torvanelo-RA000015.rar-a1B2c3.tmp", "secret"})
             QVERIFY(writeFile(at(chain.source, hidden), "\"6100\"")
                     && chain.real.setHidden(at(chain.source, hidden), true));
@@ -419,12 +391,18 @@ private slots:
         QCOMPARE(chain.checkAllDelivered({WalkFile}), QString());
     }
 
-    // The delivered file is flushed, with its folder entry, before the
-    // archive (the other copy) is deleted; when the flush fails, the archive
-    // stays and the file is not counted.
-    void theArchiveGoesOnlyOnceTheDeliveredFileIsOnDisk() {
+    // Unpacking happens in a private folder: a user's files that carry the
+    // member names stay, a work folder of an interrupted run is cleared. The
+    // delivered file is flushed, with its folder entry, before the archive
+    // (the other copy) is deleted; when the flush fails, the archive stays
+    // and the file is not counted.
+    void unpacksPrivatelyAndDeletesTheArchiveLast() {
         Chain chain;
         QVERIFY(prepareStage(chain, Uncompress));
+        QVERIFY(writeFile(at(chain.middle, "RA000001.rr"), "mine")
+                && writeFile(at(chain.middle, "RA000001.rn"), "mine too"));
+        const QString work = pathIn(chain.middle, FileProcessor::WorkFolderName(u"RA000001"_s));
+        QVERIFY(chain.real.makeFolder(work) && writeFile(at(work, "RA000001.rr"), "half"));
         const QString archive = at(chain.middle, "RA000001.rar");
         const QString target = pathIn(chain.delivered, WalkFile.name());
         chain.files.failPath(Call::MakeDurable, target);
@@ -440,7 +418,9 @@ private slots:
         };
         QVERIFY(runStage(chain, Uncompress));
         QCOMPARE(order, strings({"makeDurable", "remove"}));
-        QCOMPARE(chain.checkAllDelivered({WalkFile}), QString());
+        QCOMPARE(checkIntact(chain.delivered, WalkFile), QString());
+        QCOMPARE(entryNames(chain.middle), strings({"RA000001.rn", "RA000001.rr"}));
+        QCOMPARE(readFile(at(chain.middle, "RA000001.rr")), QByteArray("mine"));
     }
 };
 
