@@ -157,8 +157,7 @@ private slots:
     void initTestCase() {
         // The archiver is looked up in the program folder first.
         qputenv("TORVANELO_HOME", buildDir().toLocal8Bit());
-        if (!QFile::exists(rarPath()))
-            QFAIL("the archiver is not built");
+        QVERIFY2(QFile::exists(rarPath()), "the archiver is not built");
     }
 
     // A number in use by an archive in the target, or by an archive, name
@@ -248,7 +247,6 @@ private slots:
         QTest::newRow("odd byte count") << Content("\"610062\"\r\n") << QByteArray();
         QTest::newRow("not hex") << Content("\"6100ZZ00\"\r\n") << QByteArray();
         QTest::newRow("no quotes") << Content("61006200\r\n") << QByteArray();
-        QTest::newRow("open quote") << Content("\"61006200\r\n") << QByteArray();
         QTest::newRow("inner quote") << Content("\"6100\"6200\"\r\n") << QByteArray();
         QTest::newRow("dot") << Content("\"2E00\"") << QByteArray();
         QTest::newRow("dot dot") << Content("\"2E002E00\"") << QByteArray();
@@ -257,8 +255,6 @@ private slots:
             << Content("\"2E002E002F006500730063006100700065006400\"\r\n") << QByteArray();
         QTest::newRow("absolute path") << Content("\"2F0074006D0070002F007800\"") << QByteArray();
         QTest::newRow("nul") << Content("\"780000007900\"\r\n") << QByteArray();
-        QTest::newRow("256 bytes")
-            << Content('"' + QByteArray("7800").repeated(256) + '"') << QByteArray();
         QTest::newRow("256 bytes of UTF-8")
             << Content('"' + QByteArray("2F04").repeated(128) + '"') << QByteArray();
         QTest::newRow("binary") << Content(QByteArray("\x00\xff\"\x01", 4)) << QByteArray();
@@ -331,11 +327,10 @@ private slots:
         // through only.
         chain.processor(chain.real).ScanFolder(MakePairPaths(chain.source, chain.delivered), false);
 
-        QCOMPARE(checkIntact(chain.source, named), QString());
-        QCOMPARE(readFile(at(chain.source, "taken (2).txt")), QByteArray("leftover data"));
-        QCOMPARE(readFile(at(chain.source, "RA000012.rr")), QByteArray("nameless data"));
-        QVERIFY(!chain.real.isHidden(at(chain.source, "RA000012.rr")));
-        QVERIFY(!chain.real.isHidden(at(chain.source, "RA000013.rr")));
+        for (const Original& left : {named, Original{"taken (2).txt", taken.content, {}},
+                                     Original{"RA000012.rr", nameless.content, {}},
+                                     Original{"RA000013.rr", nameless.content, {}}})
+            QCOMPARE(checkIntact(chain.source, left, false), QString());
         QVERIFY(chain.real.isHidden(at(chain.source, "secret")));
         QCOMPARE(entryNames(chain.source),
                  strings({"RA000012.rr", "RA000013.rn", "RA000013.rr", "fifo", "folder link",

@@ -14,16 +14,15 @@ namespace torvanelo::test {
 // the message loop turns run a hook so a test can act as the user would.
 class RecordingProcessingView final : public ProcessingView, public WarningView {
 public:
-    void setTempoText(const QString& text) override { tempoHistory << (tempo = text); }
+    void setTempoText(const QString& text) override { tempo = text; }
     void setMessageText(const QString& text) override { message = text; }
     void setWaitProgress(int) override {}
     void setCopyProgressMaximum(int) override {}
     void setCopyProgress(int) override {}
     void setTimerEnabled(bool enabled) override { timerEnabled = enabled; }
     void setTrayTip(const QString& tip) override { trayTips << tip; }
-    void setStartStopLook(StartStopPicture newPicture, const QString& newTooltip,
+    void setStartStopLook(StartStopPicture, const QString& newTooltip,
                           const QString& newCaption) override {
-        picture = newPicture;
         tooltip = newTooltip;
         menuCaption = newCaption;
     }
@@ -41,11 +40,9 @@ public:
     void beep() override {}
 
     QString tempo;
-    QStringList tempoHistory;
     QString message;
     bool timerEnabled = false;
     QStringList trayTips;
-    StartStopPicture picture = StartStopPicture::Start;
     QString tooltip;
     QString menuCaption;
     std::map<WindowControl, bool> controls;
