@@ -51,7 +51,7 @@ uint32_t crc(const QByteArray& bytes) {
 
 // CRC32 + header size + body.
 QByteArray block(const QByteArray& body) {
-    const QByteArray sized = vint(uint64_t(body.size())) + body;
+    const QByteArray sized = vint(body.size()) + body;
     return uint32le(crc(sized)) + sized;
 }
 
@@ -66,7 +66,7 @@ QByteArray withBlocks(const QByteArray& blocks) {
 QByteArray fileTime(int64_t seconds) {
     QByteArray record = vint(0x03) + vint(0x02) + QByteArray(8, '\0');
     qToLittleEndian(uint64_t(seconds + 11644473600LL) * 10000000ULL, record.data() + 2);
-    return vint(uint64_t(record.size())) + record;
+    return vint(record.size()) + record;
 }
 
 struct Stream {
@@ -81,25 +81,19 @@ struct Member {
     std::vector<Stream> streams = {};
 };
 
-// A file (2) or service (3) header, stored, from a Windows host, with its data.
-QByteArray entryBlock(uint64_t type, uint64_t headerFlags, const QByteArray& name,
-                      const QByteArray& data, uint64_t fileFlags, uint64_t attributes,
-                      const QByteArray& extra) {
-    if (!extra.isEmpty())
-        headerFlags |= 0x01;
-    QByteArray body = vint(type) + vint(headerFlags);
-    if (headerFlags & 0x01)
-        body += vint(uint64_t(extra.size()));
-    const QByteArray size = vint(uint64_t(data.size()));
-    body += size + vint(fileFlags) + size + vint(attributes);
-    if (fileFlags & 0x04)
-        body += uint32le(crc(data));
-    body += vint(0) + vint(0) + vint(uint64_t(name.size())) + name + extra;
-    return block(body) + data;
-}
-
-QByteArray fileBlock(const Member& member) {
-    return entryBlock(2, 0x02, member.name, member.data, member.fileFlags, 0x20, member.extra);
+// A file (type 2) or service (3) header, stored, from a Windows host, with
+// its data; a service header depends on the file before it.
+QByteArray entryBlock(uint64_t type, const Member& entry) {
+    const bool extra = !entry.extra.isEmpty();
+    QByteArray body = vint(type) + vint((type == 3 ? 0x22 : 0x02) | (extra ? 0x01 : 0));
+    if (extra)
+        body += vint(entry.extra.size());
+    const QByteArray size = vint(entry.data.size());
+    body += size + vint(entry.fileFlags) + size + vint(type == 2 ? 0x20 : 0);
+    if (entry.fileFlags & 0x04)
+        body += uint32le(crc(entry.data));
+    body += vint(0) + vint(0) + vint(entry.name.size()) + entry.name + entry.extra;
+    return block(body) + entry.data;
 }
 
 // A service header (CMT, QO, ACL, STM, ...) with its data; serviceData goes
@@ -107,15 +101,14 @@ QByteArray fileBlock(const Member& member) {
 QByteArray serviceBlock(const QByteArray& name, const QByteArray& data,
                         const QByteArray& serviceData = {}) {
     const QByteArray record = vint(0x07) + serviceData;
-    return entryBlock(3, 0x22, name, data, 0x04, 0,
-                      serviceData.isEmpty() ? QByteArray()
-                                            : vint(uint64_t(record.size())) + record);
+    return entryBlock(
+        3, {name, data, 0x04, serviceData.isEmpty() ? QByteArray() : vint(record.size()) + record});
 }
 
 QByteArray archive(const std::vector<Member>& members) {
     QByteArray blocks;
     for (const Member& member : members) {
-        blocks += fileBlock(member);
+        blocks += entryBlock(2, member);
         for (const Stream& stream : member.streams)
             blocks += serviceBlock("STM", stream.value, stream.name);
     }
@@ -222,7 +215,7 @@ private slots:
                            .streams = {{":demo.stream", "stream data\n"}}}}),
                  WorkedExample);
         Scene scene(withBlocks(serviceBlock("CMT", "an archive comment")
-                               + fileBlock({"demo.txt", "file data\n"})
+                               + entryBlock(2, {"demo.txt", "file data\n"})
                                + serviceBlock("ACL", QByteArray(40, '\x01'))
                                + serviceBlock("STM", "stream data\n", ":demo.stream")
                                + serviceBlock("QO", QByteArray(65, '\x02'))
@@ -233,9 +226,7 @@ private slots:
         const QByteArray path = scene.work + "/demo.txt";
         QCOMPARE(readRaw(path).value_or(QByteArray()), QByteArray("file data\n"));
         QCOMPARE(attributesOf(path), (Attributes{{"user.demo.stream", "stream data\n"}}));
-        struct stat status {};
-        QCOMPARE(::stat(path.constData(), &status), 0);
-        QCOMPARE(qint64(status.st_mtim.tv_sec), qint64(1700000000));
+        QCOMPARE(QFileInfo(QFile::decodeName(path)).lastModified().toSecsSinceEpoch(), 1700000000);
     }
 
     // The samples of other tools (exact extraction, with the mode from
@@ -265,7 +256,7 @@ private slots:
         row("bit flipped in stream data", flipBit(good, streamData), damaged);
         row("trailing bytes after the end ignored", good + "junk", 0, "first.txt,second.txt");
         row("no main header",
-            Signature + fileBlock({"a", "b"}) + block(QByteArray("\x05\x04\x00", 3)), damaged);
+            Signature + entryBlock(2, {"a", "b"}) + block(QByteArray("\x05\x04\x00", 3)), damaged);
         row("not RAR at all", "PK\x03\x04 this is no rar archive", damaged);
 
         // Header size 0x1FFFFF with a CRC that matches it: it points past the end.
@@ -315,13 +306,15 @@ private slots:
             return archive({{.name = "f", .data = "1", .streams = streams}});
         };
         row("stream name without colon", streamed({{"name", "v"}}), damaged);
+        row("stream name only a colon", streamed({{":", "v"}}), damaged);
+        row("stream name with an escaped NUL", streamed({{":a%00b", "v"}}), damaged);
         row("stream larger than 64 KiB", streamed({{":big", QByteArray(65537, 'v')}}), unsupported);
         row("same stream twice", streamed({{":s", "1"}, {":s", "2"}}), damaged);
         // A stream standing for the hidden mark does not set it: the attribute bit decides.
         row("hidden-mark stream ignored", streamed({{":torvanelo.hidden", "1"}}), 0,
             "f 1 83dcefb7 644");
         row("stream without a file ignored",
-            withBlocks(serviceBlock("STM", "v", ":s") + fileBlock({"f", "1"})), 0, "f");
+            withBlocks(serviceBlock("STM", "v", ":s") + entryBlock(2, {"f", "1"})), 0, "f");
     }
     void extraction() {
         QFETCH(QByteArray, archive);
@@ -413,40 +406,18 @@ private slots:
         }
     }
 
-    // Attribute names and stream names, both ways; an empty side is not mapped.
-    void streamNames_data() {
-        QTest::addColumn<QByteArray>("attribute");
-        QTest::addColumn<QByteArray>("stream");
-        const auto row = [](const char* tag, const char* attribute, const char* stream) {
-            QTest::newRow(tag) << QByteArray(attribute) << QByteArray(stream);
-        };
-        row("plain", "user.Zone.Identifier", ":Zone.Identifier");
-        row("Samba stream form", "user.DosStream.X:$DATA", ":DosStream.X%3A$DATA");
-        row("escape character", "user.100%", ":100%25");
-        row("separators", "user.a/b\\c", ":a%2Fb%5Cc");
-        row("invalid UTF-8", "user.\xff", ":%FF");
-        row("trusted namespace", "trusted.x", "");
-        row("user. alone", "user.", "");
-        row("stream without colon", "", "name");
-        row("stream only a colon", "", ":");
-        row("stream with escaped NUL", "", ":a%00b");
-    }
+    // Attribute names and stream names, both ways: the escapes that stored
+    // archives rely on, then random bytes biased towards the characters that
+    // need escaping. Every stream name keeps a single colon and no separator.
     void streamNames() {
-        QFETCH(QByteArray, attribute);
-        QFETCH(QByteArray, stream);
-        if (!attribute.isEmpty())
-            QCOMPARE(QByteArray::fromStdString(
-                         streamNameForAttribute(attribute.toStdString()).value_or("")),
-                     stream);
-        if (!stream.isEmpty())
-            QCOMPARE(QByteArray::fromStdString(
-                         attributeNameForStream(stream.toStdString()).value_or("")),
-                     attribute);
-    }
-
-    // The mapping is reversible for every attribute name: random bytes,
-    // biased towards the characters that need escaping.
-    void streamNamesAreReversible() {
+        for (const auto& [attribute, stream] :
+             std::map<std::string, std::string>{{"user.DosStream.X:$DATA", ":DosStream.X%3A$DATA"},
+                                                {"user.100%", ":100%25"},
+                                                {"user.a/b\\c", ":a%2Fb%5Cc"},
+                                                {"user.\xff", ":%FF"}}) {
+            QCOMPARE(streamNameForAttribute(attribute).value_or(""), stream);
+            QCOMPARE(attributeNameForStream(stream).value_or(""), attribute);
+        }
         std::mt19937 random(20241208);
         const std::string special = "%:/\\\t\x7f\xc3\xa9\xd0\xff\xed\xa0\x80";
         for (int round = 0; round < 5000; ++round) {
