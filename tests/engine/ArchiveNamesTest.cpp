@@ -52,13 +52,11 @@ private slots:
         QCOMPARE(IsArchiveName(name, prefix), recognised);
     }
 
-    // The counter wraps after 999999, and a number edited out of range
-    // starts again at 0.
-    void countsAndWraps() {
-        const QList<std::pair<qint64, qint32>> nextOf = {
-            {0, 1}, {999998, 999999}, {999999, 0}, {2147483647, 0}, {-1, 0}};
-        for (const auto& [last, next] : nextOf)
-            QCOMPARE(NextArchiveNumber(last), next);
+    // A number edited out of range starts again at 0 (the wrap after 999999
+    // is checked end to end).
+    void anOutOfRangeCounterStartsAgain() {
+        for (const qint64 last : {qint64(2147483647), qint64(1000000), qint64(-5)})
+            QCOMPARE(NextArchiveNumber(last), 0);
     }
 
     // A prefix that could leave the folder, break the command line or widen

@@ -78,9 +78,6 @@ struct Rig {
     static bool drop(const QString& folder, const QString& name) {
         return writeFile(folder + u'/' + name, name.toUtf8());
     }
-    static qsizetype filesIn(const QString& folder) {
-        return QDir(folder).entryList(QDir::Files).size();
-    }
 
     // Ticks until the next pass has run.
     bool tickToNextPass() {
@@ -213,8 +210,8 @@ private slots:
                                        u"Torvanelo 1.0b - compression/décompression"_s}));
         QVERIFY(rig.passes.size() == 1 && rig.controller.lastPassCounts().FilesHandled == 1);
         QVERIFY(rig.controller.ProcessingStopped() && !rig.view.timerEnabled);
-        QCOMPARE((QList<qsizetype>{Rig::filesIn(first.Target), Rig::filesIn(first.Source),
-                                   Rig::filesIn(second.Source)}),
+        QCOMPARE((QList<qsizetype>{entryNames(first.Target).size(), entryNames(first.Source).size(),
+                                   entryNames(second.Source).size()}),
                  (QList<qsizetype>{1, 4, 1}));
         // The tray tip of a stopped program, not the waiting one of a pass.
         QCOMPARE((QStringList{rig.view.menuCaption, rig.view.trayTips.last()}),
@@ -229,7 +226,7 @@ private slots:
         rig.controller.cmdMiroir_Click();
         QVERIFY(rig.passes.size() == 2 && rig.view.timerEnabled);
         QCOMPARE(rig.view.trayTips.last(), u"Torvanelo 1.0b - Attente"_s);
-        QCOMPARE(Rig::filesIn(first.Source) + Rig::filesIn(second.Source), 0);
+        QCOMPARE(entryNames(first.Source) + entryNames(second.Source), QStringList());
         rig.controller.cmdMiroir_Click();
         QVERIFY(!rig.view.controls[WindowControl::mnuQuitter]);
         QVERIFY(rig.view.controls[WindowControl::mnuService]);
