@@ -52,11 +52,12 @@ struct ProgramFolder {
                            [&](const Original& original) { return plant(in, original); });
     }
 
-    // Empty when the out folder holds exactly these files, whole, and
-    // nothing is left on the way.
-    QString checkDelivered(const std::vector<Original>& originals) const {
+    // Empty when the out folder holds exactly these files, whole, and only
+    // these entries (of the in, then the middle folder) are left on the way.
+    QString checkDelivered(const std::vector<Original>& originals,
+                           const QStringList& leftOnTheWay = {}) const {
         const QStringList left = entryNames(in) + entryNames(middle);
-        if (entryNames(out) != namesOf(originals) || !left.isEmpty())
+        if (entryNames(out) != namesOf(originals) || left != leftOnTheWay)
             return QStringLiteral("out holds ") + entryNames(out).join(u'|')
                    + QStringLiteral("; left on the way: ") + left.join(u'|');
         for (const Original& original : originals) {

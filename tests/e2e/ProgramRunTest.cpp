@@ -2,7 +2,6 @@
 #include "SyslogSink.h"
 #include "TestRegistry.h"
 
-#include <QRegularExpression>
 #include <QTest>
 
 using namespace torvanelo;
@@ -47,7 +46,7 @@ private slots:
         service.insert(u"XDG_DATA_HOME"_s, site.root.filePath(u"data"_s));
         service.insert(u"TORVANELO_SYSLOG_SOCKET"_s, log.path);
         const auto archives = [&] {
-            return entryNames(site.middle).filter(QRegularExpression(u"^RA\\d{6}\\.rar$"_s)).size();
+            return QDir(site.middle).entryList({u"RA??????.rar"_s}).size();
         };
 
         // Its passes start at once: archives appear although the next pass is an
@@ -82,9 +81,8 @@ private slots:
         for (const Original& original : originals)
             waiting += checkIntact(site.in, original, false).isEmpty();
         QVERIFY(waiting > 0);
-        QCOMPARE(entryNames(site.in).size(), waiting);
-        QCOMPARE(entryNames(site.middle).size(), archives());
-        QCOMPARE(archives() + waiting, qsizetype(originals.size()));
+        QCOMPARE(entryNames(site.in).size() + entryNames(site.middle).size(), originals.size());
+        QCOMPARE(std::size_t(archives() + waiting), originals.size());
         QCOMPARE(entryNames(site.out), QStringList());
 
         // Run again as a batch job (by hand, started at once, ending after its
