@@ -117,16 +117,9 @@ QString said(const ScriptedUserPrompts::Message& message) {
 
 RecordedDocuments::RecordedDocuments()
     : m_override([this](const QUrl& url) {
-        urls.push_back(url);
+        paths << url.toLocalFile();
         return true;
     }) {}
-
-QStringList RecordedDocuments::paths() const {
-    QStringList opened;
-    for (const QUrl& url : urls)
-        opened << url.toLocalFile();
-    return opened;
-}
 
 QPoint cellCentre(FolderGrid* grid, int row, int column) {
     return grid->visualRect(grid->model()->index(row, column)).center();

@@ -100,8 +100,7 @@ QString said(const ScriptedUserPrompts::Message& message);
 class RecordedDocuments {
 public:
     RecordedDocuments();
-    QStringList paths() const; // the local paths opened, in order
-    std::vector<QUrl> urls;
+    QStringList paths; // the local paths opened, in order
 
 private:
     DocumentOpenerOverride m_override;

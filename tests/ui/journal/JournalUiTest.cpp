@@ -185,7 +185,7 @@ private slots:
         ScriptedUserPrompts prompts;
         RecordedDocuments documents;
         ShowHelp(folder.path(), language, files, prompts, nullptr);
-        QStringList shown = documents.paths().replaceInStrings(folder.path() + u'/', QString());
+        QStringList shown = documents.paths.replaceInStrings(folder.path() + u'/', QString());
         for (const auto& message : prompts.messages)
             shown << said(message);
         QTEST(shown.join(u'|'), "shown");
@@ -241,7 +241,7 @@ private slots:
         QVERIFY(viewer && viewer->labelCount() == kept);
         for (int i = 0; i < kept; ++i)
             QCOMPARE(viewer->dateLabel(i)->text(), expected[i].mid(14, 10));
-        QCOMPARE(opened.paths(), QStringList{journals + u'/' + expected.back()});
+        QCOMPARE(opened.paths, QStringList{journals + u'/' + expected.back()});
         QCOMPARE(viewer->dateLabel(kept - 1)->palette().color(QPalette::WindowText), Purple);
         QVERIFY(viewer->dateLabel(0)->palette().color(QPalette::WindowText) != Purple);
     }
@@ -293,8 +293,8 @@ private slots:
         QVERIFY(viewer->dateLabel(2)->pos() == before && viewer->dateLabel(0)->isVisible());
         QCOMPARE(journalsIn(journals).size(), gone ? 4 : 5);
         QTest::mouseClick(viewer->dateLabel(0), Qt::LeftButton, {}, QPoint(2, 2));
-        QCOMPARE(opened.paths(), (QStringList{journals + u"/Log Torvanelo backup.htm"_s,
-                                              journals + u'/' + journalName(dates[0])}));
+        QCOMPARE(opened.paths, (QStringList{journals + u"/Log Torvanelo backup.htm"_s,
+                                            journals + u'/' + journalName(dates[0])}));
         QTRY_VERIFY(!f.window().isVisible());
         QVERIFY(!readOnly || mount->setReadOnly(false));
     }
