@@ -7,11 +7,15 @@
 #include "TestFiles.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
+#include <ftw.h>
+#include <sys/stat.h>
 #include <sys/xattr.h>
 
 namespace torvanelo::test {
@@ -96,5 +100,37 @@ inline bool setAttributes(const QByteArray& path, const Attributes& attributes) 
 inline bool hasHiddenMark(const QByteArray& path) {
     return ::lgetxattr(path.constData(), "user.torvanelo.hidden", nullptr, 0) >= 0;
 }
+
+inline int removeEntry(const char* path, const struct stat*, int, struct FTW*) {
+    ::chmod(path, 0700);
+    ::remove(path);
+    return 0;
+}
+
+// The folders of one compress-and-extract trip: files in src/ are packed into
+// out/a.rar and extracted into ex/. Removed by raw names (QDir cannot name
+// every byte sequence).
+struct Trip {
+    QTemporaryDir root;
+    QByteArray base = QFile::encodeName(root.path());
+    QByteArray src = base + "/src", out = base + "/out", ex = base + "/ex";
+    QByteArray archive = out + "/a.rar";
+
+    explicit Trip(const QString& parent = QDir::tempPath())
+        : root(parent + QStringLiteral("/rar-XXXXXX")) {
+        for (const QByteArray& folder : {src, out, ex})
+            ::mkdir(folder.constData(), 0755);
+    }
+    ~Trip() { ::nftw(base.constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS); }
+
+    QList<QByteArray> addArgs(const QByteArray& pattern, bool deleteFiles = true) const {
+        QList<QByteArray> args{"a", "-os", archive, src + '/' + pattern};
+        return deleteFiles ? args << "-df" : args;
+    }
+    ProcessResult add(const QByteArray& pattern, bool deleteFiles = true) {
+        return rar(base, addArgs(pattern, deleteFiles));
+    }
+    ProcessResult extract() { return rar(ex, {"e", archive}); }
+};
 
 } // namespace torvanelo::test

@@ -9,11 +9,9 @@
 #include "linux/TemporaryName.h"
 
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -25,37 +23,6 @@ Q_DECLARE_METATYPE(Attributes)
 namespace {
 
 constexpr char HiddenMark[] = "user.torvanelo.hidden";
-
-int removeEntry(const char* path, const struct stat*, int, struct FTW*) {
-    ::chmod(path, 0700);
-    ::remove(path);
-    return 0;
-}
-
-// The folders of one compress-and-extract trip, removed by raw names (QDir
-// cannot name every byte sequence).
-struct Trip {
-    QTemporaryDir root;
-    QByteArray base = QFile::encodeName(root.path());
-    QByteArray src = base + "/src", out = base + "/out", ex = base + "/ex";
-    QByteArray archive = out + "/a.rar";
-
-    explicit Trip(const QString& parent = QDir::tempPath())
-        : root(parent + QStringLiteral("/rar-XXXXXX")) {
-        for (const QByteArray& folder : {src, out, ex})
-            ::mkdir(folder.constData(), 0755);
-    }
-    ~Trip() { ::nftw(base.constData(), removeEntry, 16, FTW_DEPTH | FTW_PHYS); }
-
-    QList<QByteArray> addArgs(const QByteArray& pattern, bool deleteFiles = true) const {
-        QList<QByteArray> args{"a", "-os", archive, src + '/' + pattern};
-        return deleteFiles ? args << "-df" : args;
-    }
-    ProcessResult add(const QByteArray& pattern, bool deleteFiles = true) {
-        return rar(base, addArgs(pattern, deleteFiles));
-    }
-    ProcessResult extract() { return rar(ex, {"e", archive}); }
-};
 
 // RARLAB's unrar in <build>/tools, or an empty string when it is absent.
 QString unrarPath() {

@@ -10,7 +10,6 @@
 #include "TestRegistry.h"
 #include "linux/UniqueFd.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
 
@@ -124,20 +123,6 @@ const QByteArray WorkedExample =
                         "685ea335 1f03230e 0c040c00 fd9fdd53 00000353 544d0d07 3a64656d 6f2e7374"
                         "7265616d 73747265 616d2064 6174610a 1d775651 03050400");
 
-// An archive folder holding the archive and, below it, the folder `rar e`
-// runs in: whatever lands outside the work folder escaped.
-struct Scene {
-    QTemporaryDir root;
-    QByteArray archive = QFile::encodeName(root.path()) + "/a.rar";
-    QByteArray work = QFile::encodeName(root.path()) + "/work";
-
-    explicit Scene(const QByteArray& bytes) {
-        writeRaw(archive, bytes);
-        ::mkdir(work.constData(), 0755);
-    }
-    ProcessResult extract() { return rar(work, {"e", archive}); }
-};
-
 // Two good members, the second with a stream.
 std::vector<Member> goodMembers() {
     return {{"first.txt", "first member\n"},
@@ -214,16 +199,18 @@ private slots:
                            .data = "file data\n",
                            .streams = {{":demo.stream", "stream data\n"}}}}),
                  WorkedExample);
-        Scene scene(withBlocks(serviceBlock("CMT", "an archive comment")
-                               + entryBlock(2, {"demo.txt", "file data\n"})
-                               + serviceBlock("ACL", QByteArray(40, '\x01'))
-                               + serviceBlock("STM", "stream data\n", ":demo.stream")
-                               + serviceBlock("QO", QByteArray(65, '\x02'))
-                               + serviceBlock("RR", QByteArray(100, '\x03'))));
-        const ProcessResult result = scene.extract();
+        Trip trip;
+        QVERIFY(
+            writeRaw(trip.archive, withBlocks(serviceBlock("CMT", "an archive comment")
+                                              + entryBlock(2, {"demo.txt", "file data\n"})
+                                              + serviceBlock("ACL", QByteArray(40, '\x01'))
+                                              + serviceBlock("STM", "stream data\n", ":demo.stream")
+                                              + serviceBlock("QO", QByteArray(65, '\x02'))
+                                              + serviceBlock("RR", QByteArray(100, '\x03')))));
+        const ProcessResult result = trip.extract();
         QVERIFY2(result.exitCode == 0, result.err.constData());
-        QCOMPARE(folderEntries(scene.work), QList<QByteArray>{"demo.txt"});
-        const QByteArray path = scene.work + "/demo.txt";
+        QCOMPARE(folderEntries(trip.ex), QList<QByteArray>{"demo.txt"});
+        const QByteArray path = trip.ex + "/demo.txt";
         QCOMPARE(readRaw(path).value_or(QByteArray()), QByteArray("file data\n"));
         QCOMPARE(attributesOf(path), (Attributes{{"user.demo.stream", "stream data\n"}}));
         QCOMPARE(QFileInfo(QFile::decodeName(path)).lastModified().toSecsSinceEpoch(), 1700000000);
@@ -322,17 +309,18 @@ private slots:
         QFETCH(QStringList, files);
         if (exitCode < 0)
             QSKIP(qPrintable(QStringLiteral("sample archives not found in ") + SamplesDir));
-        Scene scene(archive);
-        const ProcessResult result = scene.extract();
+        Trip trip;
+        QVERIFY(writeRaw(trip.archive, archive));
+        const ProcessResult result = trip.extract();
         QVERIFY2(result.finished, "rar hung or crashed");
         QVERIFY2(result.exitCode == exitCode, result.err.constData());
         if (exitCode != 0) // one line naming the archive and the reason
             QVERIFY(result.err.count('\n') == 1
-                    && result.err.startsWith("rar: " + scene.archive + ": "));
+                    && result.err.startsWith("rar: " + trip.archive + ": "));
         const bool detailed = !files.isEmpty() && files[0].contains(QLatin1Char(' '));
         QStringList found;
-        for (const QByteArray& name : folderEntries(scene.work)) {
-            const QByteArray path = scene.work + '/' + name;
+        for (const QByteArray& name : folderEntries(trip.ex)) {
+            const QByteArray path = trip.ex + '/' + name;
             const QByteArray content = readRaw(path).value_or(QByteArray());
             struct stat status {};
             QCOMPARE(::stat(path.constData(), &status), 0);
@@ -346,9 +334,9 @@ private slots:
                         .arg(hasHiddenMark(path) ? QStringLiteral(" hidden") : QString());
         }
         QCOMPARE(found, files);
-        QCOMPARE(folderEntries(QFile::encodeName(scene.root.path())),
-                 (QList<QByteArray>{"a.rar", "work"}));
-        QVERIFY(readRaw(scene.archive) == archive);
+        QCOMPARE(folderEntries(trip.base), (QList<QByteArray>{"ex", "out", "src"}));
+        QCOMPARE(folderEntries(trip.out), QList<QByteArray>{"a.rar"});
+        QVERIFY(readRaw(trip.archive) == archive);
         QVERIFY(!QFileInfo::exists(QStringLiteral("/etc/x")));
     }
 
@@ -358,32 +346,32 @@ private slots:
         std::vector<Member> members = goodMembers();
         members.push_back({"third.txt", "third member\n"});
         const QByteArray bytes = archive(members);
-        Scene scene(flipBit(bytes, bytes.indexOf("third member")));
-        QVERIFY(writeRaw(scene.work + "/first.txt", "older content"));
-        const ProcessResult result = scene.extract();
+        Trip trip;
+        QVERIFY(writeRaw(trip.archive, flipBit(bytes, bytes.indexOf("third member"))));
+        QVERIFY(writeRaw(trip.ex + "/first.txt", "older content"));
+        const ProcessResult result = trip.extract();
         QCOMPARE(result.exitCode, 3);
         QVERIFY(result.err.contains("third.txt"));
-        QCOMPARE(folderEntries(scene.work), QList<QByteArray>{"first.txt"});
-        QCOMPARE(readRaw(scene.work + "/first.txt").value_or(""), QByteArray("older content"));
+        QCOMPARE(folderEntries(trip.ex), QList<QByteArray>{"first.txt"});
+        QCOMPARE(readRaw(trip.ex + "/first.txt").value_or(""), QByteArray("older content"));
     }
 
     // A member that would land on the archive itself is refused.
     void memberCannotReplaceTheArchive() {
-        QTemporaryDir dir;
-        const QByteArray folder = QFile::encodeName(dir.path());
+        Trip trip;
         const QByteArray bytes = archive({{"a.rar", "payload"}});
-        QVERIFY(writeRaw(folder + "/a.rar", bytes));
-        QCOMPARE(rar(folder, {"e", "a.rar"}).exitCode, 5);
-        QCOMPARE(readRaw(folder + "/a.rar").value_or(""), bytes);
-        QCOMPARE(folderEntries(folder), QList<QByteArray>{"a.rar"});
+        QVERIFY(writeRaw(trip.ex + "/a.rar", bytes));
+        QCOMPARE(rar(trip.ex, {"e", "a.rar"}).exitCode, 5);
+        QCOMPARE(readRaw(trip.ex + "/a.rar").value_or(""), bytes);
+        QCOMPARE(folderEntries(trip.ex), QList<QByteArray>{"a.rar"});
     }
 
     // The archiver's writer, given the inputs of the worked example, writes
     // it byte for byte; a file longer or shorter than announced is refused,
     // not cut or padded silently.
     void writer() {
-        QTemporaryDir dir;
-        const QByteArray data = QFile::encodeName(dir.path()) + "/data";
+        Trip trip;
+        const QByteArray data = trip.src + "/data";
         QVERIFY(writeRaw(data, "file data\n"));
         const torvanelo::UniqueFd in(::open(data.constData(), O_RDONLY | O_CLOEXEC));
         const torvanelo::UniqueFd out(
