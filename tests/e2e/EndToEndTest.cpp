@@ -144,12 +144,12 @@ private slots:
         QCOMPARE(site.counts().FilesUncompressed, n);
         QCOMPARE(site.checkDelivered(originals), QString());
         QCOMPARE(site.store.readLastFileNumber(), (lastNumber + n) % 1000000);
+        // One journal entry per archiver run, whatever the name (the entries'
+        // exact form is the engine tests' business).
         const QByteArray journal =
             readFile(site.home + QStringLiteral("/Log Torvanelo 2001-05-12.htm")).value_or("");
         QCOMPARE(journal.count("<small><b>Rar</b> - "), n);
         QCOMPARE(journal.count("<small><b>Unrar</b> - "), n);
-        QVERIFY(journal.contains("&lt;b&gt;x&lt;&amp;amp;&gt;&quot;"));
-        QVERIFY(journal.endsWith("<br><hr>\r\n"));
     }
 
     // What is not a new file finds its own way. An archive of an earlier
