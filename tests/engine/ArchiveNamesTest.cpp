@@ -67,17 +67,6 @@ private slots:
             QVERIFY2(!IsUsablePrefix(QString::fromLatin1(prefix)), prefix);
     }
 
-    // Leftovers of any earlier prefix are recovered; a user's hidden file
-    // is not taken for one.
-    void recognisesLeftoverBaseNames() {
-        const QString ra = u"RA"_s;
-        QVERIFY(IsLeftoverBaseName(u"RA000001"_s, ra));
-        QVERIFY(IsLeftoverBaseName(u"XY123456"_s, ra));
-        QVERIFY(IsLeftoverBaseName(u"abc000001"_s, u"abc"_s));
-        for (const char* base : {"RA00001", "RA00001x", "holiday", "RA 00001"})
-            QVERIFY2(!IsLeftoverBaseName(QString::fromLatin1(base), ra), base);
-    }
-
     // A recovered leftover whose own name is taken gets a free variant.
     void makesNameVariants() {
         QCOMPARE(NameVariant(u"Report.doc"_s, 2), u"Report (2).doc"_s);

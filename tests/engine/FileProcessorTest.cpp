@@ -299,13 +299,18 @@ private slots:
         QCOMPARE(chain.checkAllDelivered({first, second}), QString());
     }
 
-    // Hidden leftovers get their own name back (or a free variant, or stay
-    // visible under their data name); only the program's own temporaries and
-    // orphan name files go; someone else's hidden file is left alone, and so
-    // are links and pipes (neither followed nor opened: a pipe would block
-    // the pass).
+    // Hidden leftovers, of the prefix in use or of any earlier two-letter
+    // one, get their own name back (or a free variant, or stay visible under
+    // their data name); only the program's own temporaries and orphan name
+    // files go; someone else's hidden file is left alone, even one that looks
+    // like a name file, and so are links and pipes (neither followed nor
+    // opened: a pipe would block the pass).
     void recoversHiddenLeftovers() {
         Chain chain;
+        QVERIFY(chain.store.setCompressedPrefix(u"abc"_s));
+        const Original ownPrefix{"own prefix", "abc data", {}};
+        QVERIFY(
+            plantHidden(chain.source, u"abc000016"_s, ownPrefix, MakeNameFile(ownPrefix.name())));
         const Original named{"named.txt", "named", {{"user.a", "1"}}};
         const Original taken{"taken.txt", "leftover data", {}};
         const Original nameless{"lost.txt", "nameless data", {}};
@@ -314,7 +319,8 @@ private slots:
         QVERIFY(QDir().mkdir(at(chain.source, "taken.txt")));
         QVERIFY(plantHidden(chain.source, u"RA000012"_s, nameless, std::nullopt));
         QVERIFY(plantHidden(chain.source, u"RA000013"_s, nameless, "\"2E00\""));
-        for (const char* hidden : {"RA000014.rn", ".torvanelo-RA000015.rar-a1B2c3.tmp", "secret"})
+        for (const char* hidden : {"RA000014.rn", ".torvanelo-RA000015.rar-a1B2c3.tmp", "secret",
+                                   "holiday.rn", "RA00001.rn", "RA 00001.rn", "RA00001x.rn"})
             QVERIFY(writeFile(at(chain.source, hidden), "\"6100\"")
                     && chain.real.setHidden(at(chain.source, hidden), true));
         QVERIFY(chain.real.writeFile(at(chain.source, ".torvanelo-x.tmp"), "visible"));
@@ -327,14 +333,15 @@ private slots:
         // through only.
         chain.processor(chain.real).ScanFolder(MakePairPaths(chain.source, chain.delivered), false);
 
-        for (const Original& left : {named, Original{"taken (2).txt", taken.content, {}},
+        for (const Original& left : {named, ownPrefix, Original{"taken (2).txt", taken.content, {}},
                                      Original{"RA000012.rr", nameless.content, {}},
                                      Original{"RA000013.rr", nameless.content, {}}})
             QCOMPARE(checkIntact(chain.source, left, false), QString());
         QVERIFY(chain.real.isHidden(at(chain.source, "secret")));
         QCOMPARE(entryNames(chain.source),
-                 strings({"RA000012.rr", "RA000013.rn", "RA000013.rr", "fifo", "folder link",
-                          "link", "named.txt", "secret", "taken (2).txt", "taken.txt"}));
+                 strings({"RA 00001.rn", "RA00001.rn", "RA000012.rr", "RA000013.rn", "RA000013.rr",
+                          "RA00001x.rn", "fifo", "folder link", "holiday.rn", "link", "named.txt",
+                          "own prefix", "secret", "taken (2).txt", "taken.txt"}));
         QCOMPARE(entryNames(chain.delivered), QStringList{u".torvanelo-x.tmp"_s});
         QCOMPARE(chain.counts.FilesHandled, 1);
     }

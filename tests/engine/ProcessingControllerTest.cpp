@@ -263,26 +263,6 @@ private slots:
         QCOMPARE(rig.view.refreshes, (QList<bool>{true, false}));
     }
 
-    // The counter reads the file again when it holds nothing (an edit between
-    // passes counts), and keeps a number the file refused, to save it later:
-    // a number given out is never given again.
-    void theCounterKeepsANumberTheFileRefused() {
-        QTemporaryDir home;
-        SettingsStore store(home.path());
-        SettingsArchiveCounter counter(store);
-        QVERIFY(store.writeLastFileNumber(41) && counter.readLastFileNumber() == 41);
-        QVERIFY(counter.writeLastFileNumber(42));
-        const QString ini = store.settings().ParametersFile;
-        QVERIFY(QFile::rename(ini, ini + u".away"_s) && QDir().mkdir(ini));
-        QVERIFY(!counter.save());
-        QCOMPARE(counter.readLastFileNumber(), 42);
-        QVERIFY(QDir().rmdir(ini) && QFile::rename(ini + u".away"_s, ini));
-        QVERIFY(counter.save());
-        QCOMPARE(store.readLastFileNumber(), 42);
-        QVERIFY(store.writeLastFileNumber(500) && counter.save());
-        QCOMPARE(counter.readLastFileNumber(), 500);
-    }
-
     // With the real archiver: the parameters file is replaced once at the
     // end of a pass, not once per file; when TORVANELO_COSTS names a file,
     // each pass adds its cost line there, measured where the work is.
