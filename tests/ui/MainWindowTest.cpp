@@ -147,10 +147,11 @@ private slots:
                                        u"Torvanelo 1.0b"_s, u"111111111"_s, QString()}));
     }
 
-    // Written at once, and in effect at once.
-    void togglesAreWrittenAtOnce() {
+    // The toggles and the language: written at once, and in effect at once;
+    // a control of each kind is rewritten in the new language.
+    void menuChoicesAreWrittenAtOnce() {
         ProgramFixture f;
-        QVERIFY(f.start());
+        QVERIFY(f.start(QString(), f.pairs(1)));
         const Settings& s = f.program().store().settings();
         for (const auto& [entry, key, setting] :
              {std::tuple{u"mnuAutomatique"_s, u"Automatique"_s, &s.AutoStart},
@@ -162,17 +163,11 @@ private slots:
                 QCOMPARE(f.stored(key) + u'/' + QString::number(*setting), u"%1/%1"_s.arg(on));
             }
         }
-    }
-
-    // A control of each kind is rewritten.
-    void languageSwitchRewritesCaptionsAndStoresTheKey() {
-        ProgramFixture f;
-        QVERIFY(f.start(QString(), f.pairs(1)));
         f.window().sourceFileCount()->setText(u"1 files/folders in /in"_s);
         f.window().setMessageText(u"summary"_s);
         f.action("mnuFrancais")->trigger();
         QVERIFY(f.stored(u"Langue"_s) == u"1" && !f.action("mnuAnglais")->isChecked());
-        QCOMPARE(f.program().store().settings().Language, qint16(1));
+        QCOMPARE(s.Language, qint16(1));
         QCOMPARE((QStringList{f.find<QMenu>("mnuFichier")->title(), f.action("mnuTempo")->text(),
                               f.label("lblLegende4")->text(), f.button("cmdMiroir")->toolTip()}),
                  (QStringList{u"&Fichier"_s,
