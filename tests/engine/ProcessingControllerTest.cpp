@@ -5,7 +5,6 @@
 #include "FakeClock.h"
 #include "FakeServiceControl.h"
 #include "FolderPair.h"
-#include "RecordingProcessRunner.h"
 #include "RecordingProcessingView.h"
 #include "SettingsStore.h"
 #include "TestRegistry.h"
@@ -29,29 +28,24 @@ using namespace torvanelo::test;
 namespace {
 
 // A program folder with its settings, real folders for the pairs, and the
-// controller over them; the window, the clock and the service are fakes, and
-// so is the archiver unless the real one is asked for.
+// controller over them, with the real archiver; the window, the clock and the
+// service are fakes.
 struct Rig {
-    bool realArchiver;
     QTemporaryDir home;
     LinuxFileSystem files;
     SettingsStore store{home.path()};
     SettingsArchiveCounter counter{store};
-    RecordingProcessRunner fakeRunner;
-    LinuxProcessRunner realRunner;
+    LinuxProcessRunner runner;
     FakeClock clock{QDateTime(QDate(2001, 5, 12), QTime(14, 2, 0))};
     FakeServiceControl service;
     RecordingProcessingView view;
     std::vector<FolderPair> pairs;
-    ProcessingController controller{
-        store.settings(), pairs,
-        EngineServices{files, realArchiver ? static_cast<ProcessRunner&>(realRunner) : fakeRunner,
-                       counter, clock, service},
-        view, view};
+    ProcessingController controller{store.settings(), pairs,
+                                    EngineServices{files, runner, counter, clock, service}, view,
+                                    view};
     QSignalSpy passes{&controller, &ProcessingController::passFinished};
 
-    explicit Rig(bool real = false)
-        : realArchiver(real) {
+    Rig() {
         store.readLanguage();
         store.readRemaining();
         controller.setLocale(QLocale(QLocale::English, QLocale::UnitedStates));
@@ -271,7 +265,7 @@ private slots:
         QTemporaryDir reports;
         const QString report = reports.filePath(u"costs"_s);
         qputenv("TORVANELO_COSTS", report.toLocal8Bit());
-        Rig rig(true);
+        Rig rig;
         qunsetenv("TORVANELO_COSTS");
         QVERIFY(rig.store.writeLastFileNumber(10));
         const FolderPair pair = rig.addPair(u"a"_s, u"1"_s, u"0"_s);
