@@ -5,7 +5,6 @@
 #include "TestRegistry.h"
 
 #include <QDir>
-#include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
 #include <QSignalSpy>
@@ -14,21 +13,6 @@
 using namespace torvanelo;
 using namespace torvanelo::test;
 using namespace Qt::Literals::StringLiterals;
-
-namespace {
-
-// The enabled states of what the start command takes away while passes
-// run (the language, the delay, Quit, the journal settings, the service, the
-// pair editing), then of two entries it leaves.
-QString enabledStates(ProgramFixture& f) {
-    QString states = f.find<QMenu>("mnuLangue")->menuAction()->isEnabled() ? u"1"_s : u"0"_s;
-    for (const char* name : {"mnuTempo", "mnuQuitter", "mnuPurgeLogs", "mnuService", "cmdSupprimer",
-                             "cmdModifierDossierCible", "mnuPrefixe", "mnuVoirLogs"})
-        states += f.find<QObject>(name)->property("enabled").toBool() ? u'1' : u'0';
-    return states;
-}
-
-} // namespace
 
 // Start-up in its order and what it refuses, the ways out, the main
 // window's commands, the information line, and screenshots for the eye.
@@ -115,12 +99,21 @@ private slots:
         ProcessingController& controller = f.program().controller();
         QPushButton* start = f.button("cmdMiroir");
         auto* wait = f.find<QProgressBar>("ProgressBarAttente");
+        // With the enabled states of what the start command takes away while
+        // passes run (the language, the delay, Quit, the journal settings,
+        // the service, the pair editing), then of two entries it leaves.
         const auto looks = [&] {
+            QString states =
+                f.find<QMenu>("mnuLangue")->menuAction()->isEnabled() ? u"1"_s : u"0"_s;
+            for (const char* name :
+                 {"mnuTempo", "mnuQuitter", "mnuPurgeLogs", "mnuService", "cmdSupprimer",
+                  "cmdModifierDossierCible", "mnuPrefixe", "mnuVoirLogs"})
+                states += f.find<QObject>(name)->property("enabled").toBool() ? u'1' : u'0';
             return QStringList{start->property("picture").toString(),
                                start->toolTip(),
                                f.action("mnuDemarrer")->text(),
                                f.window().trayTip(),
-                               enabledStates(f),
+                               states,
                                f.label("lblTempo")->text()};
         };
         start->click();
