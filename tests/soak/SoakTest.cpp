@@ -68,16 +68,13 @@ struct Site : ProgramFolder {
         QDir().mkpath(staging);
     }
 
-    // Names of every kind a user drops, unique by their number.
+    // Names of every kind a user drops, a long one too, unique by their
+    // number.
     static QString nameFor(int number) {
+        static const std::vector<Original> kinds = variedOriginals();
         const QByteArray n = QByteArray::number(number).rightJustified(5, '0');
-        const QByteArray names[] = {"file " + n + ".dat",
-                                    "\xd0\x9e\xd1\x82\xd1\x87\xd1\x91\xd1\x82 " + n + ".txt",
-                                    "caf\xe9 " + n + " \x80\xff.bin",
-                                    "<b>" + n + "<&amp;> \"q\".html",
-                                    "  blanks " + n + "  ",
-                                    n + QByteArray(170, 'x') + ".long"};
-        return decodeFileName(names[number % 6]);
+        return decodeFileName(number % 8 == 7 ? n + QByteArray(170, 'x') + ".long"
+                                              : kinds[number % 8].nameBytes + ' ' + n);
     }
 
     // Up to 1.5 MiB of content and up to three attributes, binary values,
