@@ -250,7 +250,6 @@ private slots:
         QTest::newRow("inner quote") << Content("\"6100\"6200\"\r\n") << QByteArray();
         QTest::newRow("dot") << Content("\"2E00\"") << QByteArray();
         QTest::newRow("dot dot") << Content("\"2E002E00\"") << QByteArray();
-        QTest::newRow("slash") << Content("\"61002F006200\"") << QByteArray();
         QTest::newRow("escapes upwards")
             << Content("\"2E002E002F006500730063006100700065006400\"\r\n") << QByteArray();
         QTest::newRow("absolute path") << Content("\"2F0074006D0070002F007800\"") << QByteArray();
@@ -355,8 +354,7 @@ private slots:
         QTest::addColumn<int>("nth");
         for (const int stage : {Compress, SilentArchiver, KeepingArchiver, Uncompress}) {
             Chain clean;
-            if (!prepareStage(clean, stage))
-                QFAIL("cannot prepare");
+            QVERIFY(prepareStage(clean, stage));
             runStage(clean, stage);
             QTest::addRow("%s, no failed call", StageNames[stage]) << stage << 0 << 0;
             for (int call = 0; call <= int(Call::MakeDurable); ++call) {
