@@ -235,10 +235,6 @@ private slots:
                 && ::mkdir((trip.ex + "/f").constData(), 0755) == 0);
         QCOMPARE(trip.extract().exitCode, 5);
         QCOMPARE(folderEntries(trip.ex), (QList<QByteArray>{"f", "real"}));
-        // An archive path that is a link is refused.
-        const QByteArray linkedArchive = trip.base + "/linked.rar";
-        QCOMPARE(::symlink(trip.archive.constData(), linkedArchive.constData()), 0);
-        QCOMPARE(rar(trip.ex, {"e", linkedArchive}).exitCode, 6);
     }
 
     // Write errors fail cleanly: a full disk under the archive or the
@@ -309,10 +305,9 @@ private slots:
 
         const QList<QByteArray> left = folderEntries(folder);
         QCOMPARE(left.size(), 1);
-        if (inPlace)
-            QCOMPARE(left[0], adding ? QByteArray("a.rar") : QByteArray("f"));
-        else
-            QVERIFY2(torvanelo::isTemporaryName(left[0].toStdString()), left[0].constData());
+        QVERIFY2(inPlace ? left[0] == (adding ? "a.rar" : "f")
+                         : torvanelo::isTemporaryName(left[0].toStdString()),
+                 left[0].constData());
         QVERIFY(hasHiddenMark(folder + '/' + left[0]));
         // Nothing was deleted: the run did not end.
         QCOMPARE(readRaw(trip.src + "/f").value_or(""), QByteArray("data"));

@@ -318,14 +318,10 @@ private slots:
             const QByteArray content = readRaw(path).value_or(QByteArray());
             struct stat status {};
             QCOMPARE(::stat(path.constData(), &status), 0);
-            found << QString::fromUtf8(name);
-            if (detailed)
-                found.last() +=
-                    QStringLiteral(" %1 %2 %3%4")
-                        .arg(content.size())
-                        .arg(crc(content), 8, 16, QLatin1Char('0'))
-                        .arg(status.st_mode & 07777, 0, 8)
-                        .arg(hasHiddenMark(path) ? QStringLiteral(" hidden") : QString());
+            const QString detail =
+                QString::asprintf(" %lld %08x %o%s", qlonglong(content.size()), crc(content),
+                                  status.st_mode & 07777, hasHiddenMark(path) ? " hidden" : "");
+            found << QString::fromUtf8(name) + (detailed ? detail : QString());
         }
         QCOMPARE(found, files);
         QCOMPARE(folderEntries(trip.base), (QList<QByteArray>{"ex", "out", "src"}));
