@@ -237,32 +237,23 @@ private slots:
         QCOMPARE(folderEntries(trip.ex), (QList<QByteArray>{"f", "real"}));
     }
 
-    // Write errors fail cleanly: a full disk under the archive or the
-    // member, a file system that refuses attributes under a member with
-    // streams (one without streams still extracts there).
-    void writeErrors() {
+    // On a file system that refuses attributes a member with streams is
+    // refused, the attribute named and nothing left; one without streams
+    // still extracts. (A full disk is met by the end-to-end chain's faults.)
+    void attributesRefusedOnExtraction() {
         Trip trip;
-        ScratchMount small(QFile::decodeName(trip.out), "tmpfs", "size=64k");
         ScratchMount plain(QFile::decodeName(trip.ex), "ramfs");
-        if (!small.mounted() || !plain.mounted())
-            QSKIP(qPrintable(QStringLiteral("cannot mount: ") + small.error() + plain.error()));
-        QVERIFY(writeRaw(trip.src + "/big", QByteArray(300 * 1024, 'b')));
-        QVERIFY(setAttributes(trip.src + "/big", {{"user.s", "v"}}));
-        QCOMPARE(trip.add("big").exitCode, 5);
-        QVERIFY(folderEntries(trip.out).isEmpty());
-        QCOMPARE(readRaw(trip.src + "/big").value_or("").size(), 300 * 1024);
-
-        const QByteArray elsewhere = trip.base + "/b.rar";
-        QCOMPARE(rar(trip.base, {"a", "-os", elsewhere, trip.src + "/big"}).exitCode, 0);
-        QCOMPARE(rar(trip.out, {"e", elsewhere}).exitCode, 5);
-        QVERIFY(folderEntries(trip.out).isEmpty());
-        const ProcessResult refused = rar(trip.ex, {"e", elsewhere});
+        if (!plain.mounted())
+            QSKIP(qPrintable(QStringLiteral("cannot mount: ") + plain.error()));
+        QVERIFY(writeRaw(trip.src + "/s", "data")
+                && setAttributes(trip.src + "/s", {{"user.s", "v"}}));
+        QCOMPARE(trip.add("s").exitCode, 0);
+        const ProcessResult refused = trip.extract();
         QVERIFY2(refused.exitCode == 5 && refused.err.contains("user.s"), refused.err.constData());
         QVERIFY(folderEntries(trip.ex).isEmpty());
-
-        QVERIFY(writeRaw(trip.src + "/g", "no streams"));
-        QCOMPARE(rar(trip.base, {"a", trip.base + "/g.rar", trip.src + "/g"}).exitCode, 0);
-        QCOMPARE(rar(trip.ex, {"e", trip.base + "/g.rar"}).exitCode, 0);
+        QVERIFY(::unlink(trip.archive.constData()) == 0 && writeRaw(trip.src + "/g", "no streams"));
+        QCOMPARE(trip.add("g").exitCode, 0);
+        QCOMPARE(trip.extract().exitCode, 0);
         QCOMPARE(folderEntries(trip.ex), QList<QByteArray>{"g"});
     }
 
