@@ -2,6 +2,7 @@
 
 #include "FileSystem.h"
 #include "NameCodec.h"
+#include "ScratchFolder.h"
 #include "TestFiles.h"
 #include "linux/LinuxFileSystem.h"
 
@@ -96,32 +97,7 @@ inline QString checkIntact(const QString& folder, const Original& original, bool
 
 // Every entry name of a folder (hidden ones and sub-folders included), sorted.
 inline QStringList entryNames(const QString& folder) {
-    LinuxFileSystem files;
-    QStringList names;
-    if (const auto entries = files.list(folder)) {
-        for (const auto& entry : *entries)
-            names << entry.name;
-    }
-    names.sort();
-    return names;
-}
-
-// Empties a test folder whatever the names it holds (QDir cannot remove a
-// name that is not UTF-8); the folder itself stays.
-inline void removeTree(const QString& folder) {
-    LinuxFileSystem files;
-    const auto entries = files.list(folder);
-    if (!entries)
-        return;
-    for (const auto& entry : *entries) {
-        const QString path = pathIn(folder, entry.name);
-        if (entry.type == EntryType::Directory) {
-            removeTree(path);
-            files.removeFolder(path);
-        } else {
-            files.remove(path);
-        }
-    }
+    return namesIn(folder);
 }
 
 // A stand-in archiver in a folder of its own, found first through

@@ -41,7 +41,7 @@ QStringList strings(std::initializer_list<const char*> texts) {
 // (middle -> delivered), over real folders, with the real archiver. Faults are
 // injected into the file calls of the processor under test only.
 struct Chain {
-    QTemporaryDir root;
+    ScratchFolder root;
     QString home = made(u"home"_s);
     QString source = made(u"source"_s);
     QString middle = made(u"middle"_s);
@@ -60,7 +60,6 @@ struct Chain {
         store.readLanguage();
         store.readRemaining();
     }
-    ~Chain() { removeTree(root.path()); }
     QString made(const QString& name) {
         QDir().mkpath(root.filePath(name));
         return root.filePath(name);
