@@ -41,24 +41,19 @@ inline QByteArray randomBytes(qsizetype size, quint32 seed) {
 // not UTF-8, HTML characters, an empty and a read-only file, binary and
 // empty attribute values.
 inline std::vector<Original> variedOriginals() {
-    std::vector<Original> originals;
-    originals.push_back({"Plan.doc",
-                         "plan content\n",
-                         {{"user.AFP_AfpInfo", std::string("\x00\x01\xff\x80", 4)},
-                          {"user.empty", ""},
-                          {"user.DosStream.Zone.Identifier:$DATA", "[ZoneTransfer]\r\nZoneId=3"}}});
-    originals.push_back({"  name with  blanks .txt ", "blanks", {}});
-    originals.push_back({"\xd0\x9e\xd1\x82\xd1\x87\xd1\x91\xd1\x82.txt",
-                         "\xd0\xbf\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82",
-                         {{"user.\xd0\xb8\xd0\xbc\xd1\x8f", "value"}}});
-    originals.push_back(
-        {"caf\xe9 \x80\xff.bin", randomBytes(70000, 7), {{"user.big", std::string(3000, 'v')}}});
-    originals.push_back({"<b>x<&amp;>\"", "html", {}});
-    originals.push_back({"empty", QByteArray(), {}});
-    Original readOnly{"read-only.txt", "locked", {{"user.k", "v"}}};
-    readOnly.readOnly = true;
-    originals.push_back(readOnly);
-    return originals;
+    return {{"Plan.doc",
+             "plan content\n",
+             {{"user.AFP_AfpInfo", std::string("\x00\x01\xff\x80", 4)},
+              {"user.empty", ""},
+              {"user.DosStream.Zone.Identifier:$DATA", "[ZoneTransfer]\r\nZoneId=3"}}},
+            {"  name with  blanks .txt ", "blanks", {}},
+            {"\xd0\x9e\xd1\x82\xd1\x87\xd1\x91\xd1\x82.txt",
+             "\xd0\xbf\xd1\x80\xd0\xb8\xd0\xb2\xd0\xb5\xd1\x82",
+             {{"user.\xd0\xb8\xd0\xbc\xd1\x8f", "value"}}},
+            {"caf\xe9 \x80\xff.bin", randomBytes(70000, 7), {{"user.big", std::string(3000, 'v')}}},
+            {"<b>x<&amp;>\"", "html", {}},
+            {"empty", QByteArray(), {}},
+            {"read-only.txt", "locked", {{"user.k", "v"}}, true}};
 }
 
 inline QString pathIn(const QString& folder, const QString& name) {
