@@ -19,7 +19,6 @@
 
 #include <map>
 #include <set>
-#include <utility>
 
 using namespace torvanelo;
 using namespace Qt::StringLiterals;
