@@ -20,8 +20,9 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// The surroundings of a pass: a real journal in a temporary folder; the
-// clock, the service, the shell and the window (the rig itself) record.
+// The surroundings of a pass, with the ways of warning named in `on`: a real
+// journal in a temporary folder; the clock, the service, the shell and the
+// window (the rig itself) record.
 // Every effect on the window or the shell is traced with what the journal
 // (lines), the system log (entries) and the shell (runs) held at that moment.
 struct Rig final : WarningView {
@@ -39,7 +40,16 @@ struct Rig final : WarningView {
     QStringList trace;
     FolderWarnings warnings{settings, clock, *this, service, shell};
 
-    Rig() {
+    explicit Rig(const QString& on) {
+        const QStringList ways = on.split(u' ');
+        settings.WarnOnScreen = ways.contains(u"screen"_s);
+        settings.LogEnabled = ways.contains(u"journal"_s);
+        settings.WarnEventLog = ways.contains(u"log"_s);
+        service.installed = ways.contains(u"installed"_s);
+        service.running = ways.contains(u"running"_s);
+        settings.WarnBeep = ways.contains(u"beep"_s);
+        settings.WarnNetSend = ways.contains(u"netsend"_s);
+        settings.NetSendMessage.clear();
         shell.effect = [this](const RecordingProcessRunner::Run& run) { note(run.commandLine); };
     }
     void showWarning(const QString& text) override { note(u"screen "_s + text); }
@@ -75,16 +85,7 @@ private slots:
     }
     void deliversEachWayWhenItsSettingIsOn() {
         QFETCH(QString, on);
-        const QStringList ways = on.split(u' ');
-        Rig rig;
-        rig.settings.WarnOnScreen = ways.contains(u"screen"_s);
-        rig.settings.LogEnabled = ways.contains(u"journal"_s);
-        rig.settings.WarnEventLog = ways.contains(u"log"_s);
-        rig.service.installed = ways.contains(u"installed"_s);
-        rig.service.running = ways.contains(u"running"_s);
-        rig.settings.WarnBeep = ways.contains(u"beep"_s);
-        rig.settings.WarnNetSend = ways.contains(u"netsend"_s);
-        rig.settings.NetSendMessage.clear();
+        Rig rig(on);
         rig.warnings.deliver(FolderKind::Source, u"/srv/Depot/Entree"_s, &rig.journal);
         rig.note(u"end"_s);
         QTEST(rig.trace.join(u", "), "trace");
@@ -95,12 +96,9 @@ private slots:
     // the folder escaped in the journal only, the net send text unchanged;
     // a journal removed since the pass opened it comes back with its header.
     void allWaysInOrderWithTheirTexts() {
-        Rig rig;
+        Rig rig(u"screen journal log installed running beep netsend"_s);
         rig.settings.Language = LanguageFrench;
-        rig.settings.WarnOnScreen = rig.settings.LogEnabled = rig.settings.WarnEventLog = true;
-        rig.settings.WarnBeep = rig.settings.WarnNetSend = true;
         rig.settings.NetSendMessage = u"admin \"Warning: unknown folder\""_s;
-        rig.service.installed = rig.service.running = true;
         QVERIFY(rig.journal.open());
         QVERIFY(QFile::remove(rig.journal.path()));
         rig.warnings.deliver(FolderKind::Source, u"/a<b>"_s, &rig.journal);
