@@ -262,6 +262,9 @@ private slots:
     void readsNameFiles() {
         QFETCH(std::optional<QByteArray>, nameFile);
         QFETCH(QByteArray, name);
+        // Checked on its own too: the move into the target refuses some bad
+        // names (".", "..") by itself.
+        QCOMPARE(ReadNameFile(nameFile.value_or("")).has_value(), !name.isEmpty());
         Chain chain;
         QVERIFY(makeArchive(chain.middle, "payload", nameFile));
         const auto archive = readFile(at(chain.middle, "RA000001.rar"));
