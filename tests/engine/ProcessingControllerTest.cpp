@@ -209,8 +209,6 @@ private slots:
         // The tray tip of a stopped program, not the waiting one of a pass.
         QCOMPARE((QStringList{rig.view.menuCaption, rig.view.trayTips.last()}),
                  (QStringList{u"&Démarrer la compression/décompression"_s, u"Torvanelo 1.0b"_s}));
-        for (const auto& [control, enabled] : rig.view.controls)
-            QVERIFY(enabled);
         // A tick that was already queued changes nothing.
         rig.controller.Timer1_Timer();
         QVERIFY(rig.passes.size() == 1 && rig.view.tempo.isEmpty());
