@@ -108,11 +108,6 @@ private slots:
             << u"samedi 12 mai 2001 à 14:02:15; 12 fichiers dans 3 dossiers sources "
                "(2 dossiers sources invalides; 5 dossiers cibles invalides)"_s
             << u"Fichiers compressés: 10, Fichiers décompressés: 2; durée 12345,67 s"_s;
-        QTest::newRow("other language value is english")
-            << 7 << PassCounts{} << qint64(0)
-            << u"Saturday, May 12, 2001 - 14:02:15; 0 file in 0 source folder "
-               "(0 invalid source folder; 0 invalid target folder)"_s
-            << u"Compressed files: 0, Uncompressed files: 0; elapsed time 0.00 s"_s;
     }
     void givesBothSummaryLinesInBothLanguages() {
         QFETCH(int, language);

@@ -228,8 +228,10 @@ private slots:
     // A pass is journalled in the journal of the day it started; a pass that
     // did nothing shows its summary but journals nothing. Shown folder lists
     // are refreshed after each pass, the target's too when files went there.
+    // A language value edited to neither French nor English gives English.
     void aPassAcrossMidnightStaysInItsDaysJournal() {
         Rig rig;
+        rig.store.setLanguage(7);
         rig.store.setLogEnabled(true);
         rig.store.setShowFolderFiles(true);
         rig.clock.set(QDateTime(QDate(2001, 5, 12), QTime(23, 59, 59)));
