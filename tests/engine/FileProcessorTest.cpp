@@ -221,18 +221,19 @@ private slots:
                             ""}));
     }
 
-    // Name files: ours keep any name (UTF-16LE hex in quotes), other
-    // writers' may use lower case, blanks and no line end. A missing,
-    // malformed or escaping one (no expected name) refuses its archive only:
-    // the archive stays as it was and nothing is left beside it or outside.
+    // Name files: ours keep any name (UTF-16LE hex in quotes; here a
+    // character beyond 16 bits, a quote and a line break, the longest name;
+    // blanks, Cyrillic and bytes that are not UTF-8 go through whole passes
+    // end to end), other writers' may use lower case, blanks and no line
+    // end. A missing, malformed or escaping one (no expected name) refuses
+    // its archive only: the archive stays as it was and nothing is left
+    // beside it or outside.
     void readsNameFiles_data() {
         QTest::addColumn<std::optional<QByteArray>>("nameFile");
         QTest::addColumn<QByteArray>("name");
         using Content = std::optional<QByteArray>;
         for (const QByteArray& name :
-             {QByteArray("Plan.doc"), QByteArray("  two  blanks .txt "),
-              QByteArray("\xd0\x9f\xd0\xbb\xd0\xb0\xd0\xbd.txt"), QByteArray("\xf0\x9f\x91\x8b"),
-              QByteArray("caf\xe9 \x80\xff"), QByteArray("a\"b\nc"), QByteArray(255, 'x')})
+             {QByteArray("\xf0\x9f\x91\x8b"), QByteArray("a\"b\nc"), QByteArray(255, 'x')})
             QTest::addRow("own %s", name.left(20).toHex().constData())
                 << Content(MakeNameFile(decodeFileName(name))) << name;
         QTest::newRow("other writer") << Content("  \"610062006300\"  \n") << QByteArray("abc");
