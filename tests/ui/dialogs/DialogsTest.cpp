@@ -357,8 +357,8 @@ private slots:
         QCOMPARE(reopened, stored);
     }
 
-    // 1 to 100 a step at a time; a value only an edited file can hold opens
-    // at the end of the bar, and Cancel keeps it.
+    // 1 to 100, stored and in effect at once; a value only an edited file
+    // can hold opens at the end of the bar, and Cancel keeps it.
     void performance() {
         ProgramFixture f;
         QVERIFY(f.start(u"[Configuration]\nPerformance=500\n"_s));
