@@ -20,11 +20,12 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void emptyListShowsGuidanceAndStartDoesNothing() {
+    // An empty list: the help bubbles instead of the legend, and start does
+    // nothing. No Close; Quit asks first. The program writes only what the
+    // user confirms, so none of it leaves a file behind.
+    void emptyListThenTheWaysOut() {
         ProgramFixture f;
         QVERIFY(f.start());
-        // The program writes only what the user confirms.
-        QVERIFY(!QFile::exists(f.path(u"Torvanelo.ini"_s)));
         for (const char* name : {"lblBulle1", "lblBulle3", "LineBulle", "lblNbDossiers",
                                  "lblDossiersSources", "picFleche1", "frameLegende"})
             QVERIFY2(f.find<QWidget>(name)->isVisible() == QByteArray(name).contains("Bulle"),
@@ -32,6 +33,14 @@ private slots:
         f.command(u"cmdMiroir"_s);
         QVERIFY(f.program().controller().ProcessingStopped()
                 && !f.find<QTimer>("Timer1")->isActive());
+        QVERIFY(!f.window().close());
+        f.prompts.answers = {UserPrompts::Answer::No, UserPrompts::Answer::Yes};
+        f.action("mnuQuitter")->trigger();
+        QVERIFY(f.window().isVisible() && f.exits.empty());
+        QCOMPARE(f.shown(), QStringList{u"[question yes/no] Torvanelo: Exit program"_s});
+        f.action("mnuQuitter")->trigger();
+        QCOMPARE(f.exits, std::vector<int>{0});
+        QVERIFY(!QFile::exists(f.path(u"Torvanelo.ini"_s)));
     }
 
     // Automatic start asked for, without the archiver: the window's passes
@@ -74,19 +83,6 @@ private slots:
             QCOMPARE(f.service.events.size(), exit < 0 ? 1u : 0u);
             QCOMPARE(f.shown().size(), removable ? 1 : 2);
         }
-    }
-
-    // No Close; Quit asks first.
-    void theWaysOut() {
-        ProgramFixture f;
-        QVERIFY(f.start(u"[Configuration]\nLangue=1\n"_s, f.pairs(1)));
-        QVERIFY(!f.window().close());
-        f.prompts.answers = {UserPrompts::Answer::No, UserPrompts::Answer::Yes};
-        f.action("mnuQuitter")->trigger();
-        QVERIFY(f.window().isVisible() && f.exits.empty());
-        QCOMPARE(f.shown(), QStringList{u"[question yes/no] Torvanelo: Quitter le programme"_s});
-        f.action("mnuQuitter")->trigger();
-        QCOMPARE(f.exits, std::vector<int>{0});
     }
 
     // The countdown runs from the delay; the tick after "1 s", given by the
