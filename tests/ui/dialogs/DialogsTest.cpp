@@ -307,15 +307,14 @@ private slots:
             QTest::newRow(tag) << QString::fromLatin1(entry) << typed << stored << message;
         };
         const QString warning = u"[warning] Torvanelo 1.0b: "_s;
+        const QString length = warning + u"Prefix must be 2 characters"_s;
         const QString invalid = u"[error] Torvanelo 1.0b: Invalid value: "_s;
         row("prefix ab", "mnuPrefixe", u"ab"_s, u"AB"_s, QString());
         row("prefix a:", "mnuPrefixe", u"a:"_s, u"abc"_s, warning + u"Invalid character"_s);
         row("prefix a/", "mnuPrefixe", u"a/"_s, u"abc"_s, warning + u"Invalid character"_s);
         row("prefix sharp s", "mnuPrefixe", u" ßx"_s, u"ßX"_s, QString());
-        row("prefix one", "mnuPrefixe", u" a "_s, u"abc"_s,
-            warning + u"Prefix must be 2 characters"_s);
-        row("prefix three", "mnuPrefixe", u"xyz"_s, u"abc"_s,
-            warning + u"Prefix must be 2 characters"_s);
+        row("prefix one", "mnuPrefixe", u" a "_s, u"abc"_s, length);
+        row("prefix three", "mnuPrefixe", u"xyz"_s, u"abc"_s, length);
         row("delay 2.5", "mnuTempo", u"2.5"_s, u"2"_s, QString());
         row("delay 32767", "mnuTempo", u"32767"_s, u"32767"_s, QString());
         row("delay 32768", "mnuTempo", u"32768"_s, u"10"_s, invalid + u"32768"_s);
