@@ -356,31 +356,26 @@ private slots:
         QCOMPARE(folderEntries(trip.ex), QList<QByteArray>{"a.rar"});
     }
 
-    // The archiver's writer, given the inputs of the worked example, writes
-    // it byte for byte; a file longer or shorter than announced is refused,
-    // not cut or padded silently.
-    void writer() {
+    // A file longer or shorter than its header announces is refused by the
+    // writer, not cut or padded silently.
+    void fileThatChangedSizeIsRefused() {
         Trip trip;
         const QByteArray data = trip.src + "/data";
         QVERIFY(writeRaw(data, "file data\n"));
         const torvanelo::UniqueFd in(::open(data.constData(), O_RDONLY | O_CLOEXEC));
-        const torvanelo::UniqueFd out(
-            ::open((data + ".rar").constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
+        const torvanelo::UniqueFd out(::open(trip.archive.constData(), O_RDWR | O_CREAT, 0644));
         QVERIFY(in.valid() && out.valid());
-        {
-            ArchiveOutput output(out.get(), "test archive");
-            ArchiveWriter writer(output);
-            writer.begin();
-            writer.addFile({"demo.txt", 10, 0x20, 1700000000}, in.get());
-            writer.addStream(":demo.stream", "stream data\n");
-            writer.finish();
-        }
-        QCOMPARE(readRaw(data + ".rar").value_or(QByteArray()), WorkedExample);
-        for (const uint64_t size : {9, 11}) {
+        for (const uint64_t size : {9, 10, 11}) {
             ArchiveOutput output(out.get(), "test archive");
             ArchiveWriter writer(output);
             QCOMPARE(::lseek(in.get(), 0, SEEK_SET), off_t(0));
-            QVERIFY_THROWS_EXCEPTION(RarError, writer.addFile({"changed", size}, in.get()));
+            bool refused = false;
+            try {
+                writer.addFile({"file", size}, in.get());
+            } catch (const RarError&) {
+                refused = true;
+            }
+            QCOMPARE(refused, size != 10);
         }
     }
 
