@@ -72,10 +72,9 @@ ProcessResult runProgram(const QString& program, const QStringList& args, const 
     if (!ended) {
         process.kill();
         process.waitForFinished(-1);
-        return result;
     }
-    result.finished = process.exitStatus() == QProcess::NormalExit;
-    result.exitCode = process.exitCode();
+    result.finished = ended && process.exitStatus() == QProcess::NormalExit;
+    result.exitCode = result.finished ? process.exitCode() : -1; // not a signal number
     result.out = process.readAllStandardOutput();
     result.err = process.readAllStandardError();
     return result;
@@ -438,7 +437,8 @@ private slots:
     }
 
     // The engine's own command line: B.r? takes the data and name files only,
-    // the archive is made beside them, and streams stay with their file.
+    // and the archive is made beside them. (That streams stay with their
+    // file is the end-to-end chain's to see.)
     void engineCommandLine() {
         Trip trip;
         const QByteArray data = trip.src + "/RA000124.rr";
@@ -455,9 +455,6 @@ private slots:
                                     "ra000124.rn"}));
         QCOMPARE(rar(trip.ex, {"e", archive}).exitCode, 0);
         QCOMPARE(folderEntries(trip.ex), (QList<QByteArray>{"RA000124.rn", "RA000124.rr"}));
-        QCOMPARE(attributesOf(trip.ex + "/RA000124.rr"),
-                 (Attributes{{"user.AFP_AfpInfo", afpInfo}}));
-        QCOMPARE(attributesOf(trip.ex + "/RA000124.rn"), Attributes());
         referenceCheck(archive, 2, {":AFP_AfpInfo"});
     }
 
