@@ -317,44 +317,6 @@ void row(const char* tag, const QByteArray& bytes, int code, const char* files =
                        << QString::fromUtf8(files).split(QLatin1Char(','), Qt::SkipEmptyParts);
 }
 
-// The samples of other tools, with the files each gives.
-void addSampleRows() {
-    const auto sample = [](const char* name, int code, const char* files = "") {
-        const auto bytes = readRaw(QFile::encodeName(
-            SamplesDir + QStringLiteral("/test_read_format_%1.rar").arg(QLatin1String(name))));
-        row(name, bytes.value_or(""), bytes ? code : -1, files);
-    };
-    const char* hello = "helloworld.txt 29 95a043b4 644";
-    sample("rar5_stored", 0, hello);
-    sample("rar5_stored_manyfiles", 0,
-           "cebula.txt 814 7e5ec49e 644,make_uue.tcl 405 49478adc 755,test.bin 1200 7cca70cd 644");
-    sample("rar5_fileattr", 0,
-           "hidden.txt 11 853d846f 644 hidden,readonly.txt 11 9b8edd8b 444,"
-           "ro_hidden.txt 11 1d109f2e 444 hidden,system.txt 11 28d28c2d 644");
-    sample("rar5_owner", 0,
-           "nobody.txt 5 accdc166 644,numeric.txt 5 22db207a 644,root.txt 5 7d931721 644");
-    sample("rar5_hardlink", 0, "file.txt 5 7d931721 644");
-    sample("rar5_symlink", 0, "file.txt 5 7d931721 644");
-    sample("rar5_unicode", 0, "\U0001F44B\U0001F30E.txt 13 ebe6c6e6 644");
-    sample("rar5_zip_in_rar", 0, "inner.zip 165 8571e12e 644,real_after.txt 21 f64da62e 644");
-    sample("rar5_skip_block_extra_bytes", 0, hello);
-    sample("rar5_main_block_extra_bytes", 0, hello);
-    sample("rar5_unsupported_exfld", 0, "file.txt 48 b4eb162e 755");
-    const auto refused = [&](const char* names, int code) {
-        for (const QString& name : QString::fromLatin1(names).split(QLatin1Char(' ')))
-            sample(name.toLatin1().constData(), code);
-    };
-    refused("rar5_owner_name_toolong rar5_dirdata rar5_block_size_is_too_small", 3);
-    refused("rar5_compressed rar5_multiple_files rar5_multiple_files_solid rar5_solid "
-            "rar5_win32 rar5_blake2 rar5_extra_field_version rar5_arm rar5_encrypted "
-            "rar5_encrypted_filenames rar5_invalid_hash_valid_htime_exfld "
-            "rar5_only_crypt_exfld rar5_bytes_remaining_underflow "
-            "rar5_multiarchive_solid.part01 rar5_multiarchive_solid.part02 "
-            "rar5_multiarchive_solid.part03 rar5_multiarchive_solid.part04 rar rar_windows "
-            "rar_subblock rar_unicode rar_compress_normal rar_noeof rar_invalid1",
-            2);
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Original)
@@ -568,12 +530,14 @@ private slots:
                 && setAttributes(trip.src + "/f", {{"user.s", "v"}}));
         QVERIFY(adding || trip.add("f", false).exitCode == 0);
         const QByteArray folder = adding ? trip.out : trip.ex;
+        const QList<QByteArray> args =
+            adding ? trip.addArgs("f") : QList<QByteArray>{"e", trip.archive};
         // strace ends by the signal that killed rar.
         runProgram(strace,
                    QStringLiteral("-f -qq -o /dev/null -e trace=%1 -e inject=%1:signal=SIGKILL %2")
                            .arg(calls, rarPath())
                            .split(QLatin1Char(' '))
-                       + decoded(adding ? trip.addArgs("f") : QList<QByteArray>{"e", trip.archive}),
+                       + decoded(args),
                    QFile::decodeName(folder));
 
         const QList<QByteArray> left = folderEntries(folder);
@@ -699,7 +663,42 @@ private slots:
         QTest::addColumn<QByteArray>("archive");
         QTest::addColumn<int>("exitCode"); // -1: the sample is missing
         QTest::addColumn<QStringList>("files");
-        addSampleRows();
+        // The samples of other tools, with the files each gives.
+        const auto sample = [](const char* name, int code, const char* files = "") {
+            const auto bytes = readRaw(QFile::encodeName(
+                SamplesDir + QStringLiteral("/test_read_format_%1.rar").arg(QLatin1String(name))));
+            row(name, bytes.value_or(""), bytes ? code : -1, files);
+        };
+        const char* hello = "helloworld.txt 29 95a043b4 644";
+        sample("rar5_stored", 0, hello);
+        sample("rar5_stored_manyfiles", 0,
+               "cebula.txt 814 7e5ec49e 644,make_uue.tcl 405 49478adc 755,"
+               "test.bin 1200 7cca70cd 644");
+        sample("rar5_fileattr", 0,
+               "hidden.txt 11 853d846f 644 hidden,readonly.txt 11 9b8edd8b 444,"
+               "ro_hidden.txt 11 1d109f2e 444 hidden,system.txt 11 28d28c2d 644");
+        sample("rar5_owner", 0,
+               "nobody.txt 5 accdc166 644,numeric.txt 5 22db207a 644,root.txt 5 7d931721 644");
+        sample("rar5_hardlink", 0, "file.txt 5 7d931721 644");
+        sample("rar5_symlink", 0, "file.txt 5 7d931721 644");
+        sample("rar5_unicode", 0, "\U0001F44B\U0001F30E.txt 13 ebe6c6e6 644");
+        sample("rar5_zip_in_rar", 0, "inner.zip 165 8571e12e 644,real_after.txt 21 f64da62e 644");
+        sample("rar5_skip_block_extra_bytes", 0, hello);
+        sample("rar5_main_block_extra_bytes", 0, hello);
+        sample("rar5_unsupported_exfld", 0, "file.txt 48 b4eb162e 755");
+        const auto refused = [&](const char* names, int code) {
+            for (const QString& name : QString::fromLatin1(names).split(QLatin1Char(' ')))
+                sample(name.toLatin1().constData(), code);
+        };
+        refused("rar5_owner_name_toolong rar5_dirdata rar5_block_size_is_too_small", 3);
+        refused("rar5_compressed rar5_multiple_files rar5_multiple_files_solid rar5_solid "
+                "rar5_win32 rar5_blake2 rar5_extra_field_version rar5_arm rar5_encrypted "
+                "rar5_encrypted_filenames rar5_invalid_hash_valid_htime_exfld "
+                "rar5_only_crypt_exfld rar5_bytes_remaining_underflow "
+                "rar5_multiarchive_solid.part01 rar5_multiarchive_solid.part02 "
+                "rar5_multiarchive_solid.part03 rar5_multiarchive_solid.part04 rar rar_windows "
+                "rar_subblock rar_unicode rar_compress_normal rar_noeof rar_invalid1",
+                2);
         const int unsupported = 2;
         const int damaged = 3;
         const QByteArray good = archive(goodMembers());
