@@ -475,6 +475,13 @@ def median(values):
     return statistics.median(values)
 
 
+def verdict_cell(verdicts, key, ratio, target):
+    """Records whether a speed ratio meets its target; returns the table cell."""
+    met = ratio >= target
+    verdicts[key] = (met, ratio)
+    return f"≥ {target:g}: **{'met' if met else 'not met'}**"
+
+
 def format_report(facts, small, large, memory, costs, floors, loads, args, when):
     lines = []
     add = lines.append
@@ -520,11 +527,7 @@ def format_report(facts, small, large, memory, costs, floors, loads, args, when)
         rate = median([count / r[method] for r in small])
         reference_ms[method] = median([r[method] for r in small]) * 1000 / count
         ratio = median([r[method] / r["ours"] for r in small])
-        target = ""
-        if method == "tar":
-            met = ratio >= TARGET_SMALL
-            verdicts["small"] = (met, ratio)
-            target = f"≥ {TARGET_SMALL:g}: **{'met' if met else 'not met'}**"
+        target = verdict_cell(verdicts, "small", ratio, TARGET_SMALL) if method == "tar" else ""
         add(f"| {label} | {rate:.0f} | {reference_ms[method]:.2f} | {ratio:.2f} | {target} |")
     add("")
 
@@ -604,11 +607,7 @@ def format_report(facts, small, large, memory, costs, floors, loads, args, when)
         ):
             seconds = median([r[method] for r in large])
             ratio = median([r[method] / r["ours"] for r in large])
-            target = ""
-            if method == "cp":
-                met = ratio >= TARGET_LARGE
-                verdicts["large"] = (met, ratio)
-                target = f"≥ {TARGET_LARGE:g}: **{'met' if met else 'not met'}**"
+            target = verdict_cell(verdicts, "large", ratio, TARGET_LARGE) if method == "cp" else ""
             add(f"| {label} | {seconds:.2f} | {size_mb / seconds:.0f} | {ratio:.2f} | {target} |")
         add("")
         cp_seconds = median([r["cp"] for r in large])
