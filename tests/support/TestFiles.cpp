@@ -19,10 +19,6 @@ QString buildDir() {
                                      : QString::fromLocal8Bit(fromEnvironment);
 }
 
-QString sourceDir() {
-    return QStringLiteral(TORVANELO_SOURCE_DIR);
-}
-
 QString rarPath() {
     return buildDir() + QStringLiteral("/rar");
 }

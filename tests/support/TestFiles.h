@@ -10,9 +10,8 @@
 
 namespace torvanelo::test {
 
-// The build folder (where torvanelo and rar are) and the source folder.
+// The build folder (where torvanelo and rar are).
 QString buildDir();
-QString sourceDir();
 QString rarPath();
 
 // Real files for tests, named with decodeFileName-style names so that any
