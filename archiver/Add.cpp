@@ -203,12 +203,66 @@ void deleteArchived(int folderFd, const std::vector<Match>& matches, const NoteS
         throw *failure;
 }
 
+// Takes the temporary's mark off the finished archive.
+void unmarkArchive(const std::string& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid())
+        throw RarError(ExitCode::WriteError, systemReason("cannot reopen the archive", errno));
+    if (!xattr::setHiddenMark(fd.get(), false) && errno != ENOTSUP && errno != EOPNOTSUPP)
+        throw RarError(ExitCode::WriteError,
+                       systemReason("cannot unmark the archive " + quotedName(path), errno));
+}
+
+bool holdsWildcard(const std::string& name) {
+    return name.find_first_of("?*") != std::string::npos;
+}
+
+// A file named exactly: no listing of its folder, and an error when it is
+// missing or not a regular file, never a silent skip.
+Match exactMatch(int folderFd, const std::string& name, const std::optional<struct stat>& archive) {
+    struct stat status {};
+    if (::fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+        throw RarError(ExitCode::OpenError, systemReason("cannot find " + quotedName(name), errno));
+    if (!S_ISREG(status.st_mode))
+        throw RarError(ExitCode::OpenError, quotedName(name) + " is not a regular file");
+    if (archive && sameFile(status, archive->st_dev, archive->st_ino))
+        throw RarError(ExitCode::BadCommandLine, quotedName(name) + " is the archive itself");
+    return {name, status.st_dev, status.st_ino, status.st_size, status.st_mtim};
+}
+
+// Every file the operands name, sorted by name bytes, each once.
+std::vector<Match> collectMatches(int folderFd, const std::vector<std::string>& operands,
+                                  const std::optional<struct stat>& archive, const NoteSink& note) {
+    std::vector<Match> matches;
+    for (const std::string& operand : operands) {
+        const std::string name = lastComponent(operand);
+        if (holdsWildcard(name)) {
+            auto found = listMatches(folderFd, name, archive, note);
+            matches.insert(matches.end(), found.begin(), found.end());
+        } else {
+            matches.push_back(exactMatch(folderFd, name, archive));
+        }
+    }
+    std::sort(matches.begin(), matches.end(),
+              [](const Match& a, const Match& b) { return a.name < b.name; });
+    matches.erase(std::unique(matches.begin(), matches.end(),
+                              [](const Match& a, const Match& b) { return a.name == b.name; }),
+                  matches.end());
+    return matches;
+}
+
 } // namespace
 
 int addFiles(const AddOptions& options, const NoteSink& note) {
-    const std::string wildcard = lastComponent(options.pattern);
-    if (wildcard.empty())
-        throw RarError(ExitCode::BadCommandLine, "the pattern names no files");
+    if (options.files.empty())
+        throw RarError(ExitCode::BadCommandLine, "no files named");
+    const std::string folder = folderOf(options.files.front());
+    for (const std::string& operand : options.files) {
+        if (lastComponent(operand).empty())
+            throw RarError(ExitCode::BadCommandLine, "the pattern names no files");
+        if (folderOf(operand) != folder)
+            throw RarError(ExitCode::BadCommandLine, "the files must all be in one folder");
+    }
     if (lastComponent(options.archivePath).empty())
         throw RarError(ExitCode::BadCommandLine, "the archive path names a folder");
 
@@ -225,14 +279,14 @@ int addFiles(const AddOptions& options, const NoteSink& note) {
         throw RarError(ExitCode::OpenError, systemReason("cannot open the archive", errno));
     }
 
-    const std::string folder = folderOf(options.pattern);
     Fd folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folderFd.valid())
         throw RarError(ExitCode::OpenError,
                        systemReason("cannot open the folder " + quotedName(folder), errno));
-    const std::vector<Match> matches = listMatches(folderFd.get(), wildcard, archiveStatus, note);
+    const std::vector<Match> matches =
+        collectMatches(folderFd.get(), options.files, archiveStatus, note);
     if (matches.empty())
-        throw RarError(ExitCode::NoFilesMatch, "no files match " + quotedName(options.pattern));
+        throw RarError(ExitCode::NoFilesMatch, "no files match " + quotedName(options.files.front()));
     std::set<std::string> newNames;
     for (const Match& match : matches) {
         if (match.name.find('\\') != std::string::npos)
@@ -264,11 +318,18 @@ int addFiles(const AddOptions& options, const NoteSink& note) {
 
     TemporaryFile::FinalState state;
     state.mode = archiveStatus ? (archiveStatus->st_mode & 0777) : (0666 & ~currentUmask());
+    // With -df the archive keeps the mark of a temporary until the files are
+    // gone: a run killed in between leaves a marked archive beside marked
+    // files, which tells that the archive is complete and the files are the
+    // redundant copy, never a visible archive beside files it still holds.
+    state.hidden = options.deleteFiles;
     temporary.commit(state);
     syncFolder(folderOf(options.archivePath));
 
-    if (options.deleteFiles)
+    if (options.deleteFiles) {
         deleteArchived(folderFd.get(), matches, note);
+        unmarkArchive(options.archivePath);
+    }
     return static_cast<int>(matches.size());
 }
 

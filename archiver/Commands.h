@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace torvanelo::rar {
 
@@ -12,13 +13,16 @@ using NoteSink = std::function<void(const std::string&)>;
 
 struct AddOptions {
     std::string archivePath;
-    std::string pattern;      // folder + '/' + wildcard, or a bare wildcard
+    // Files of one folder: each an exact name or a wildcard in the last
+    // component (folder + '/' + name, or a bare name).
+    std::vector<std::string> files;
     bool saveStreams = false; // -os
     bool deleteFiles = false; // -df
 };
 
 // rar a: writes a new archive (or a new version of an existing one) with
-// every regular file the pattern matches, then, with -df, deletes them.
+// every file named and every regular file a wildcard matches, then, with
+// -df, deletes them. A file named exactly must be a regular file.
 // Returns the number of files added.
 int addFiles(const AddOptions& options, const NoteSink& note);
 

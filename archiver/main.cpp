@@ -19,10 +19,10 @@ constexpr const char* Usage =
     "rar - stores files with their extended attributes in RAR 5.0 archives\n"
     "\n"
     "Usage:\n"
-    "  rar a [-os] [-df] ARCHIVE PATTERN  add the files of PATTERN's folder that match its\n"
-    "                                     wildcard (? one character, * any run) to ARCHIVE,\n"
-    "                                     creating it when missing; a member of the same\n"
-    "                                     name is replaced\n"
+    "  rar a [-os] [-df] ARCHIVE FILE...  add the files named, or those of the folder that\n"
+    "                                     match a wildcard (? one character, * any run), to\n"
+    "                                     ARCHIVE, creating it when missing; a member of\n"
+    "                                     the same name is replaced; all in one folder\n"
     "  rar e ARCHIVE                      extract every file into the current folder,\n"
     "                                     without stored paths, replacing existing files\n"
     "  rar -?                             show this text\n"
@@ -104,9 +104,10 @@ int run(const std::vector<std::string>& args) {
     }
 
     if (command == "a") {
-        if (operands.size() != 2)
-            return badCommandLine("a needs an archive and one pattern");
-        const AddOptions options{operands[0], operands[1], saveStreams, deleteFiles};
+        if (operands.size() < 2)
+            return badCommandLine("a needs an archive and the files to add");
+        const AddOptions options{operands[0], {operands.begin() + 1, operands.end()}, saveStreams,
+                                 deleteFiles};
         try {
             const int added = addFiles(options, noteFor(options.archivePath));
             std::printf("%s: %d file%s added\n", options.archivePath.c_str(), added,
