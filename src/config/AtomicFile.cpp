@@ -67,6 +67,57 @@ int createTemporary(const QByteArray& target, QByteArray& temporaryPath) {
     return -1;
 }
 
+// Reads the whole content of an open regular file from its start.
+bool readFromStart(int fd, QByteArray& content) {
+    content.clear();
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        return false;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        content.append(buffer, n);
+    }
+}
+
+bool writeFromStart(int fd, const QByteArray& content) {
+    return ::lseek(fd, 0, SEEK_SET) == 0
+           && writeAll(fd, content.constData(), size_t(content.size()))
+           && ::ftruncate(fd, off_t(content.size())) == 0 && ::fsync(fd) == 0;
+}
+
+// For a folder that takes no new file while the file itself may be written
+// (a program folder the user cannot write to, holding a file the user owns):
+// the content is written over the old one, flushed, and only then is the
+// file cut to its new length. The space is reserved first, so a full disk
+// refuses the write before a byte changes; should a write fail all the
+// same, the old content is put back.
+bool writeInPlace(const QByteArray& target, const struct stat& expected,
+                  const QByteArray& content) {
+    const UniqueFd fd(::open(target.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat status {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)
+        || status.st_dev != expected.st_dev || status.st_ino != expected.st_ino)
+        return false;
+    QByteArray old;
+    if (!readFromStart(fd.get(), old))
+        return false;
+    if (content.size() > 0 && ::fallocate(fd.get(), 0, 0, off_t(content.size())) != 0
+        && errno != EOPNOTSUPP && errno != ENOSYS)
+        return false;
+    if (::lseek(fd.get(), 0, SEEK_SET) == 0
+        && writeAll(fd.get(), content.constData(), size_t(content.size())) && ::fsync(fd.get()) == 0
+        && ::ftruncate(fd.get(), off_t(content.size())) == 0 && ::fsync(fd.get()) == 0)
+        return true;
+    (void)writeFromStart(fd.get(), old);
+    return false;
+}
+
 void syncFolderOf(const QByteArray& target) {
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = slash < 0 ? QByteArray(".") : target.left(slash == 0 ? 1 : slash);
@@ -120,8 +171,10 @@ bool writeFileAtomically(const QString& path, const QByteArray& content) {
 
     QByteArray temporaryPath;
     UniqueFd fd(createTemporary(target, temporaryPath));
-    if (fd.get() < 0)
-        return false;
+    if (fd.get() < 0) {
+        const bool folderRefuses = errno == EACCES || errno == EPERM;
+        return folderRefuses && existing && writeInPlace(target, existingStatus, content);
+    }
     const bool written = writeAll(fd.get(), content.constData(), size_t(content.size()))
                          && (!existing || ::fchmod(fd.get(), existingStatus.st_mode & 07777) == 0)
                          && ::fsync(fd.get()) == 0 && fd.close()

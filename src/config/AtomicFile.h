@@ -26,6 +26,11 @@ WholeFile readWholeFile(const QString& path);
 // symbolic link is followed and its target replaced, so the link stays. The
 // new file keeps the permission bits of the file it replaces. On failure the
 // temporary is removed and false is returned.
+//
+// Where the folder refuses the temporary (no right to create a file there)
+// but the file exists and may be written, it is rewritten in place instead:
+// the space reserved, the content written and flushed, then the file cut to
+// its new length; a failed write puts the old content back.
 bool writeFileAtomically(const QString& path, const QByteArray& content);
 
 // Removes a file; true when it is gone (also when it was never there).

@@ -21,4 +21,8 @@ inline QByteArray trimmedBlanks(const QByteArray& text) {
     return text.mid(begin, end - begin);
 }
 
+// What many editors put at the start of a UTF-8 file; the program's line
+// files skip it on reading and keep it on writing.
+inline const QByteArray Utf8ByteOrderMark = QByteArrayLiteral("\xEF\xBB\xBF");
+
 } // namespace torvanelo

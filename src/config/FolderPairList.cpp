@@ -72,7 +72,10 @@ FolderPairLoad LoadFolderPairs(const ParametersFile& parameters, const QString& 
 
     const ProfileSnapshot profile = parameters.snapshot();
     const FolderPair defaults = newFolderPair(QString());
-    const QList<QByteArray> lines = file.content.split('\n');
+    const QByteArray content = file.content.startsWith(Utf8ByteOrderMark)
+                                   ? file.content.mid(Utf8ByteOrderMark.size())
+                                   : file.content;
+    const QList<QByteArray> lines = content.split('\n');
     int lineNumber = 0;
     for (const QByteArray& line : lines) {
         ++lineNumber;
@@ -102,7 +105,12 @@ FolderPairLoad LoadFolderPairs(const ParametersFile& parameters, const QString& 
 
 bool SaveFolderPairs(ParametersFile& parameters, const QString& pairFile,
                      const std::vector<FolderPair>& rows) {
+    const WholeFile previous = readWholeFile(pairFile);
+    if (previous.status == WholeFile::Status::Failed)
+        return false;
     QByteArray content;
+    if (previous.content.startsWith(Utf8ByteOrderMark))
+        content = Utf8ByteOrderMark;
     std::vector<ProfileValue> values;
     values.reserve(rows.size() * 3);
     for (std::size_t r = 0; r < rows.size(); ++r) {

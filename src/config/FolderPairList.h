@@ -38,7 +38,7 @@ struct FolderPairLoad {
 // Reads the pairs in file order; pair n takes "NbTemporisations", "Rar" and
 // "Enable" from section "Rar_<n>" (missing or empty: "1", "0", "1"), and
 // PassesLeft starts from IntervalCount. A missing pair file is an empty list.
-// Blank lines are not pairs.
+// Blank lines are not pairs; a UTF-8 byte-order mark at the start is skipped.
 FolderPairLoad LoadFolderPairs(const ParametersFile& parameters, const QString& pairFile);
 
 // Writes the rows in order: row r becomes line r + 1 of the pair file and
@@ -46,7 +46,9 @@ FolderPairLoad LoadFolderPairs(const ParametersFile& parameters, const QString& 
 // under its new number after a removal. The per-pair keys are written first,
 // in one replacement of the parameters file, then the pair file is replaced
 // atomically; if that fails the parameters file is put back as it was, so
-// the two files never disagree. False when nothing was changed.
+// the two files never disagree. A pair file that began with a UTF-8
+// byte-order mark keeps it; one that exists but cannot be read is not
+// replaced. False when nothing was changed.
 bool SaveFolderPairs(ParametersFile& parameters, const QString& pairFile,
                      const std::vector<FolderPair>& rows);
 

@@ -3,6 +3,7 @@
 #include "AtomicFile.h"
 #include "Blanks.h"
 #include "NameCodec.h"
+#include "Texts.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -91,12 +92,19 @@ private:
     std::vector<Block> m_blocks{Block{}};
     QHash<QString, std::size_t> m_firstSection; // folded name -> block
     QByteArray m_lineEnd = "\r\n";              // for new lines: the file's own style
+    // The file began with a UTF-8 byte-order mark: it is no part of the
+    // first line, and is written back as found.
+    bool m_byteOrderMark = false;
 };
 
 IniDocument IniDocument::parse(const QByteArray& content) {
     IniDocument document;
     bool lineEndSeen = false;
     qsizetype start = 0;
+    if (content.startsWith(Utf8ByteOrderMark)) {
+        document.m_byteOrderMark = true;
+        start = Utf8ByteOrderMark.size();
+    }
     while (start < content.size()) {
         qsizetype newline = content.indexOf('\n', start);
         Line line;
@@ -128,7 +136,7 @@ IniDocument IniDocument::parse(const QByteArray& content) {
 }
 
 QByteArray IniDocument::serialize() const {
-    QByteArray content;
+    QByteArray content = m_byteOrderMark ? Utf8ByteOrderMark : QByteArray();
     for (const Block& block : m_blocks) {
         for (const Line& line : block.lines) {
             content.append(line.text);
@@ -233,6 +241,34 @@ ProfileSnapshot ParametersFile::snapshot() const {
 
 QString ParametersFile::ReadProfileValue(QStringView section, QStringView key) const {
     return snapshot().ReadProfileValue(section, key);
+}
+
+ParametersFileState ParametersFile::state() const {
+    const WholeFile file = readWholeFile(m_path);
+    switch (file.status) {
+    case WholeFile::Status::Missing:
+        return ParametersFileState::Missing;
+    case WholeFile::Status::Failed:
+        return ParametersFileState::Unreadable;
+    case WholeFile::Status::Read:
+        break;
+    }
+    // UTF-16 and UTF-32 (with or without their mark) hold NUL bytes in any
+    // text of Latin letters, and so does nearly every binary file; no INI
+    // line the program could use holds one.
+    const QByteArray& content = file.content;
+    if (content.startsWith("\xFF\xFE") || content.startsWith("\xFE\xFF") || content.contains('\0'))
+        return ParametersFileState::NotText;
+    return ParametersFileState::Text;
+}
+
+QString parametersFileFaultText(int language, ParametersFileState state, const QString& path) {
+    const QString reason = state == ParametersFileState::NotText
+                               ? Tr(language, u"Le fichier des paramètres n'est pas du texte UTF-8",
+                                    u"The parameters file is not UTF-8 text")
+                               : Tr(language, u"Le fichier des paramètres ne peut pas être lu",
+                                    u"The parameters file cannot be read");
+    return reason + QStringLiteral("\r\n") + path;
 }
 
 bool ParametersFile::WriteProfileValue(QStringView section, QStringView key, const QString& value) {

@@ -1,6 +1,8 @@
 #include "FolderPairList.h"
 #include "NumericText.h"
+#include "PermissionsEnforced.h"
 #include "PlatformTestSupport.h"
+#include "ScratchMount.h"
 #include "SettingsStore.h"
 #include "TestRegistry.h"
 #include "linux/LinuxFileSystem.h"
@@ -8,7 +10,10 @@
 #include <QLocale>
 #include <QTest>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <map>
+#include <optional>
 
 using namespace torvanelo;
 using namespace torvanelo::test;
@@ -28,6 +33,19 @@ QStringList texts(const std::vector<FolderPair>& pairs) {
         lines.append(
             QStringList{p.Source, p.Target, p.IntervalCount, p.Mode, p.Enabled}.join(u'|'));
     return lines;
+}
+
+// Fills the file system that holds the path: true once a write was refused
+// for want of space.
+bool fillDisk(const QString& path) {
+    const int fd = ::open(encodeFileName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    const QByteArray block(4096, 'f');
+    while (fd >= 0 && ::write(fd, block.constData(), std::size_t(block.size())) > 0) {
+    }
+    const bool full = fd >= 0 && errno == ENOSPC;
+    if (fd >= 0)
+        ::close(fd);
+    return full;
 }
 
 } // namespace
@@ -122,7 +140,8 @@ private slots:
 
     // A value that would break the line (and could plant other keys) is
     // refused, and a batch is written all or nothing; a file that cannot
-    // be read, or a folder that refuses the new file, keeps the old one.
+    // be read, or that can be written neither through a new file in its
+    // folder nor in place, keeps the old one.
     void failedWriteLeavesTheFileAsItWas_data() {
         QTest::addColumn<QString>("value");
         QTest::addColumn<bool>("lockFile"); // else the folder
@@ -131,14 +150,15 @@ private slots:
         QTest::newRow("CR") << u"a\rb"_s << false << 0700;
         QTest::newRow("NUL") << u"a"_s + QChar(u'\0') << false << 0700;
         QTest::newRow("unreadable file") << u"9"_s << true << 0200;
-        QTest::newRow("read-only folder") << u"9"_s << false << 0555;
+        QTest::newRow("read-only folder and file") << u"9"_s << false << 0555;
     }
     void failedWriteLeavesTheFileAsItWas() {
         QFETCH(QString, value);
         QFETCH(bool, lockFile);
         QFETCH(int, mode);
         const QByteArray before("[S]\r\nK=5\r\n");
-        QVERIFY(writeFile(ini(), before));
+        // Where only the folder refuses, the file would be written in place.
+        QVERIFY(writeFile(ini(), before) && (lockFile || setMode(ini(), 0444)));
         QString read;
         QVERIFY(!asOrdinaryUser(lockFile ? ini() : m_dir->path(), mode, [&] {
             read = m_parameters->ReadProfileValue(u"S", u"K");
@@ -159,6 +179,113 @@ private slots:
         QVERIFY(m_parameters->WriteProfileValue(u"Logs", u"Logs", u"1"_s));
         QCOMPARE(readFile(real), std::optional("[Logs]\nLogs=1\n"_ba));
         QCOMPARE(lstatOf(real)->st_mode & 07777, 0600u);
+    }
+
+    // A UTF-8 byte-order mark, as many editors write it, is no part of the
+    // first section's name or of the first pair's field: every key and pair
+    // is read, and writes keep the mark and add no second section.
+    void byteOrderMarkIsSkippedAndKept() {
+        const QByteArray bom("\xEF\xBB\xBF");
+        QVERIFY(writeFile(ini(), bom
+                                     + "[Configuration]\r\nLangue=1\r\nTemporisation=25\r\n"
+                                       "[Rar_1]\r\nRar=1\r\n"));
+        QVERIFY(writeFile(pairFile(), bom + "\"2F00\",\"2F006100\"\r\n"));
+        const Settings s = read();
+        QCOMPARE(s.Language, qint16(1));
+        QCOMPARE(s.DefaultDelay, qint16(25));
+        QCOMPARE(texts(load().pairs), QStringList{u"/|/a|1|1|1"_s});
+        SettingsStore store(m_dir->path());
+        QVERIFY(store.setDefaultDelay(30));
+        QCOMPARE(readFile(ini()),
+                 std::optional(bom
+                               + "[Configuration]\r\nLangue=1\r\nTemporisation=30\r\n"
+                                 "[Rar_1]\r\nRar=1\r\n"));
+        QVERIFY(SaveFolderPairs(*m_parameters, pairFile(),
+                                {pair(u"/b"_s, {}, u"2"_s, u"0"_s, u"1"_s)}));
+        QCOMPARE(readFile(pairFile()), std::optional(bom + "\"2F006200\",\"\"\r\n"));
+        QVERIFY(readFile(ini()).value_or("").startsWith(bom + "[Configuration]\r\nLangue=1\r\n"));
+        QCOMPARE(texts(load().pairs), QStringList{u"/b||2|0|1"_s});
+    }
+
+    // What start-up finds in the file's place, at once even for a fifo that
+    // no one writes to. Bytes that are not UTF-8 are still text (a
+    // hand-edited path); UTF-16, UTF-32 and binary are not.
+    void parametersFileState_data() {
+        QTest::addColumn<QByteArray>("content"); // "<folder>", "<fifo>", "<locked>", null: none
+        QTest::addColumn<ParametersFileState>("state");
+        QTest::newRow("none") << QByteArray() << ParametersFileState::Missing;
+        QTest::newRow("empty") << ""_ba << ParametersFileState::Text;
+        QTest::newRow("UTF-8 with mark, Latin-1 path")
+            << "\xEF\xBB\xBF[Logs]\nPathLogs=/caf\xe9\n"_ba << ParametersFileState::Text;
+        QTest::newRow("folder") << "<folder>"_ba << ParametersFileState::Unreadable;
+        QTest::newRow("fifo") << "<fifo>"_ba << ParametersFileState::Unreadable;
+        QTest::newRow("no read permission") << "<locked>"_ba << ParametersFileState::Unreadable;
+        QTest::newRow("UTF-16LE with mark")
+            << "\xFF\xFE[\0C\0]\0"_ba << ParametersFileState::NotText;
+        QTest::newRow("UTF-16BE without mark")
+            << "\0[\0C\0]\0\n"_ba << ParametersFileState::NotText;
+        QTest::newRow("binary") << "\x7f"
+                                   "ELF\2\1\1\0\0\0"_ba
+                                << ParametersFileState::NotText;
+    }
+    void parametersFileState() {
+        QFETCH(QByteArray, content);
+        QFETCH(ParametersFileState, state);
+        if (content == "<folder>")
+            QVERIFY(QDir().mkdir(ini()));
+        else if (content == "<fifo>")
+            QVERIFY(makeFifo(ini()));
+        else if (!content.isNull())
+            QVERIFY(writeFile(ini(), content == "<locked>" ? "[S]\nK=1\n"_ba : content));
+        if (content == "<locked>")
+            QCOMPARE(asOrdinaryUser(ini(), 0200, [&] { return m_parameters->state(); }), state);
+        else
+            QCOMPARE(m_parameters->state(), state);
+    }
+
+    // A folder that takes no new file, holding a parameters file that may
+    // be written (a program folder the user cannot write to): the file is
+    // rewritten in place, cut to its new length, and nothing is left
+    // beside it. On a full disk the write is refused before a byte changes;
+    // on a read-only mount it is refused.
+    void writesInPlaceWhereTheFolderRefusesNewFiles_data() {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QByteArray>("mount"); // "", "full" or "read-only"
+        QTest::newRow("shorter") << u"7"_s << QByteArray();
+        QTest::newRow("longer") << QString(5000, u'7') << QByteArray();
+        QTest::newRow("full disk") << QString(9000, u'7') << "full"_ba;
+        QTest::newRow("read-only mount") << u"7"_s << "read-only"_ba;
+    }
+    void writesInPlaceWhereTheFolderRefusesNewFiles() {
+        QFETCH(QString, value);
+        QFETCH(QByteArray, mount);
+        std::optional<ScratchMount> scratch;
+        QString folder = m_dir->path();
+        if (!mount.isEmpty()) {
+            folder = path(u"mounted"_s);
+            QVERIFY(QDir().mkdir(folder));
+            if (!scratch.emplace(folder, "tmpfs", "size=64k").mounted())
+                QSKIP(qPrintable(scratch->error()));
+        }
+        const QString file = folder + u"/Torvanelo.ini"_s;
+        const QByteArray before("; mine\r\n[S]\r\nK=" + QByteArray(300, '5') + "\r\nX=1\r\n");
+        QVERIFY(writeFile(file, before) && setMode(file, 0640));
+        if (mount == "full")
+            QVERIFY(fillDisk(folder + u"/filler"_s));
+        QVERIFY(setMode(folder, 0555) && (mount != "read-only" || scratch->setReadOnly(true)));
+        ParametersFile parameters(file);
+        const bool written = [&] {
+            const PermissionsEnforced ordinaryUser;
+            return parameters.WriteProfileValue(u"S", u"K", value);
+        }();
+        QVERIFY((mount != "read-only" || scratch->setReadOnly(false)) && setMode(folder, 0700));
+        QCOMPARE(written, mount.isEmpty());
+        QCOMPARE(readFile(file),
+                 std::optional(written ? "; mine\r\n[S]\r\nK=" + value.toLatin1() + "\r\nX=1\r\n"
+                                       : before));
+        QCOMPARE(lstatOf(file)->st_mode & 07777, 0640u);
+        QCOMPARE(namesIn(folder).filter(u"torvanelo"_s, Qt::CaseInsensitive),
+                 QStringList{u"Torvanelo.ini"_s});
     }
 
     // The numeric reading rule: the leading number, halves to even, clamped
@@ -246,7 +373,7 @@ private slots:
     // for the rest of the run all the same.
     void failedSetterKeepsTheValueInMemory() {
         SettingsStore store(m_dir->path());
-        QVERIFY(store.setDefaultDelay(30));
+        QVERIFY(store.setDefaultDelay(30) && setMode(ini(), 0444));
         QVERIFY(!asOrdinaryUser(m_dir->path(), 0555, [&] { return store.setDefaultDelay(45); }));
         QCOMPARE(store.settings().DefaultDelay, qint16(45));
         QCOMPARE(read().DefaultDelay, qint16(30));
@@ -336,7 +463,7 @@ private slots:
                                              pair(u"/c"_s, u"/d"_s, u"7"_s, u"0"_s, u"0"_s)};
         const QString locked = path(u"locked/Torvanelo.w"_s);
         QVERIFY(QDir().mkdir(path(u"locked"_s)));
-        QVERIFY(SaveFolderPairs(*m_parameters, locked, before));
+        QVERIFY(SaveFolderPairs(*m_parameters, locked, before) && setMode(locked, 0444));
         const auto ini = readFile(m_parameters->path());
         const auto pairs = readFile(locked);
         QVERIFY(!asOrdinaryUser(path(u"locked"_s), 0555, [&] {
