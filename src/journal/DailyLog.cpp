@@ -32,6 +32,24 @@ bool IsJournalName(const QString& name) {
            && name.startsWith(JournalStem) && name.endsWith(JournalExtension);
 }
 
+std::optional<QDate> JournalNameDate(const QString& name) {
+    // "Log Torvanelo " + yyyy-MM-dd + ".htm", exactly.
+    const qsizetype start = JournalStem.size() + 1;
+    if (name.size() != start + 10 + JournalExtension.size() || !name.startsWith(JournalStem)
+        || name.at(start - 1) != u' ' || !name.endsWith(JournalExtension))
+        return std::nullopt;
+    const QStringView date = QStringView(name).mid(start, 10);
+    for (qsizetype i = 0; i < date.size(); ++i) {
+        const bool dash = i == 4 || i == 7;
+        if (dash ? date[i] != u'-' : !(date[i] >= u'0' && date[i] <= u'9'))
+            return std::nullopt;
+    }
+    const QDate parsed(date.left(4).toInt(), date.mid(5, 2).toInt(), date.mid(8, 2).toInt());
+    if (!parsed.isValid())
+        return std::nullopt;
+    return parsed;
+}
+
 std::vector<QString> ListJournals(const FileSystem& files, const QString& folder) {
     std::vector<QString> names;
     const auto entries = files.list(folder);
@@ -45,8 +63,16 @@ std::vector<QString> ListJournals(const FileSystem& files, const QString& folder
     return names;
 }
 
+std::vector<QString> ListDatedJournals(const FileSystem& files, const QString& folder) {
+    std::vector<QString> names = ListJournals(files, folder);
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [](const QString& name) { return !JournalNameDate(name); }),
+                names.end());
+    return names;
+}
+
 int PurgeOldLogs(FileSystem& files, const QString& folder, int retention) {
-    const auto names = ListJournals(files, folder);
+    const auto names = ListDatedJournals(files, folder);
     std::deque<QString> left(names.begin(), names.end());
     if (qsizetype(left.size()) <= retention)
         return 0;

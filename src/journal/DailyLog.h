@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 namespace torvanelo {
@@ -22,19 +23,27 @@ struct Settings;
 
 QString DailyLogPath(const QString& folder, const QDate& date);
 
-// True for the names the purge and the viewer take as journals:
-// "Log Torvanelo*.htm", case as written.
+// True for the names the viewer lists as journals: "Log Torvanelo*.htm",
+// case as written.
 bool IsJournalName(const QString& name);
 
-// The journals (regular files only) of a folder, names sorted ascending,
-// which puts the oldest first.
-std::vector<QString> ListJournals(const FileSystem& files, const QString& folder);
+// The date of a journal of the program's own making: the name is exactly
+// "Log Torvanelo yyyy-MM-dd.htm" with a real date. Nothing for any other
+// name, such as a user's "Log Torvanelo (copie).htm".
+std::optional<QDate> JournalNameDate(const QString& name);
 
-// Deletes the oldest journals of the folder when more than `retention` are
-// found, until retention - 1 remain, so that with the day's new journal the
-// folder holds `retention` again. Exactly `retention` journals are left
-// alone. A journal that cannot be deleted stays but counts as handled, so the
-// purge always ends. Returns how many were deleted.
+// The journals (regular files only) of a folder, names sorted ascending.
+std::vector<QString> ListJournals(const FileSystem& files, const QString& folder);
+// Only those with a JournalNameDate: oldest first.
+std::vector<QString> ListDatedJournals(const FileSystem& files, const QString& folder);
+
+// Deletes the oldest journals of the program's own making (the folder's
+// other files, whatever their names, are neither counted nor touched) when
+// more than `retention` are found, until retention - 1 remain, so that with
+// the day's new journal the folder holds `retention` again. Exactly
+// `retention` journals are left alone. A journal that cannot be deleted
+// stays but counts as handled, so the purge always ends. Returns how many
+// were deleted.
 int PurgeOldLogs(FileSystem& files, const QString& folder, int retention);
 
 // The seven header lines of a new journal: the heading in the interface

@@ -72,7 +72,8 @@ private slots:
     }
 
     // Journals beyond the retention go, oldest first, when the day's journal
-    // is created: never other files, never a folder, never the day's
+    // is created: only names of the program's own form with a real date,
+    // never other files, never a folder, never the day's
     // journal that is already there. A journal that cannot be deleted counts
     // as handled: no younger one goes in its place.
     void purgesDownToTheRetention_data() {
@@ -104,8 +105,19 @@ private slots:
             journals.prepend(journalName(May12.addDays(-i)));
             QVERIFY(writeFile(folder.filePath(journals.front()), "old"));
         }
-        const QStringList others = {u"Log Torvanelo.txt"_s, u"log torvanelo 2000-01-01.htm"_s,
-                                    u"Log Torvanelo 2000-01-01.html"_s, u"Other 2000-01-01.htm"_s};
+        // A user's copies and notes match "Log Torvanelo*.htm" and sort before
+        // the dates, but are not the program's journals.
+        const QStringList others = {u"Log Torvanelo.txt"_s,
+                                    u"log torvanelo 2000-01-01.htm"_s,
+                                    u"Log Torvanelo 2000-01-01.html"_s,
+                                    u"Other 2000-01-01.htm"_s,
+                                    u"Log Torvanelo (copie).htm"_s,
+                                    u"Log Torvanelo - notes.htm"_s,
+                                    u"Log Torvanelo 1999-02-30.htm"_s,
+                                    u"Log Torvanelo 1999-2-03.htm"_s,
+                                    u"Log Torvanelo  1999-02-03.htm"_s,
+                                    u"Log Torvanelo 1999-02-03 .htm"_s,
+                                    u"Log Torvanelo.htm"_s};
         for (const QString& name : others)
             QVERIFY(writeFile(folder.filePath(name), "keep"));
         QVERIFY(QDir(folder.path()).mkdir(u"Log Torvanelo 1999-01-01.htm"_s));
