@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev
+    qt6-translations-l10n
     zlib1g-dev
     attr libarchive-tools
     dbus
