@@ -1,23 +1,37 @@
 #include "FolderContents.h"
 
-#include "FileSystem.h"
 #include "FolderGrid.h"
+#include "FolderListModel.h"
 #include "FolderPairModel.h"
-#include "FolderPrefix.h"
 #include "FormatSize.h"
 #include "SettingsStore.h"
 #include "Texts.h"
 #include "WaitCursor.h"
 #include "frmKelvadon.h"
 
+#include <QFontMetrics>
 #include <QLabel>
-#include <QListWidget>
+#include <QListView>
+
+#include <algorithm>
 
 namespace torvanelo {
 
 QString FolderCountText(int count, const QString& folderText, int language) {
     return QString::number(count) + Tr(language, u" fichiers/dossiers dans ", u" files/folders in ")
            + folderText;
+}
+
+QString FittedCountText(const QFontMetrics& metrics, const QSize& box, int count,
+                        const QString& folderText, int language) {
+    const QString whole = FolderCountText(count, folderText, language);
+    const QRect needed =
+        metrics.boundingRect(QRect(0, 0, box.width(), 1 << 20), Qt::TextWordWrap, whole);
+    if (needed.width() <= box.width() && needed.height() <= box.height())
+        return whole;
+    // The count on its line, the folder on the next, elided in its middle.
+    return FolderCountText(count, QString(), language).trimmed() + u'\n'
+           + metrics.elidedText(folderText, Qt::ElideMiddle, box.width());
 }
 
 QString FolderItemTooltip(const QString& itemText, bool folder, std::optional<qint64> size,
@@ -32,15 +46,21 @@ QString FolderItemTooltip(const QString& itemText, bool folder, std::optional<qi
 FolderContents::FolderContents(frmKelvadon& window, SettingsStore& store, const FileSystem& files)
     : QObject(&window)
     , m_window(window)
-    , m_store(store)
-    , m_files(files) {
+    , m_store(store) {
     setObjectName(QStringLiteral("FolderContents"));
-    // The counts name folders: text, even when a name looks like markup.
-    for (Side side : {SourceSide, TargetSide})
+    for (Side side : {SourceSide, TargetSide}) {
+        auto* items = new FolderListModel(
+            files, [this] { return int(m_store.settings().Language); }, this);
+        m_models[side == SourceSide ? 0 : 1] = items;
+        list(side)->setModel(items);
+        connect(items, &FolderListModel::listed, this,
+                [this, side](int count) { showCount(side, count); });
+        // The counts name folders: text, even when a name looks like markup.
         countLabel(side)->setTextFormat(Qt::PlainText);
+    }
 }
 
-QListWidget* FolderContents::list(Side side) const {
+QListView* FolderContents::list(Side side) const {
     return side == SourceSide ? m_window.sourceFileList() : m_window.targetFileList();
 }
 
@@ -50,7 +70,7 @@ QLabel* FolderContents::countLabel(Side side) const {
 
 void FolderContents::ShowPairFiles(int row) {
     for (Side side : {SourceSide, TargetSide}) {
-        list(side)->clear();
+        model(side).clear();
         countLabel(side)->clear();
     }
     listSide(SourceSide, row);
@@ -81,36 +101,26 @@ void FolderContents::listSide(Side side, int row) {
 
 void FolderContents::ListFolderFiles(Side side, const QString& folder, const QString& folderText) {
     const WaitCursor hourglass;
-    QListWidget* items = list(side);
+    m_folderTexts[side == SourceSide ? 0 : 1] = folderText;
+    countLabel(side)->clear();
+    countLabel(side)->setToolTip(QString());
+    FolderListModel& items = model(side);
+    items.list(folder);
+    // What the first step left is listed between turns of the event loop.
+    if (items.listing())
+        list(side)->setCursor(Qt::BusyCursor);
+}
+
+void FolderContents::showCount(Side side, int count) {
+    list(side)->unsetCursor();
+    QLabel* label = countLabel(side);
+    const QString& folderText = m_folderTexts[side == SourceSide ? 0 : 1];
     const int language = m_store.settings().Language;
-    items->clear();
-    if (!folder.isEmpty()) {
-        if (const auto entries = m_files.list(folder)) {
-            // Sorted once at the end: a sorted list re-sorts on every insert.
-            items->setSortingEnabled(false);
-            const QString prefix = FolderPrefix(folder);
-            for (const DirectoryEntry& entry : *entries) {
-                auto* item = new QListWidgetItem;
-                const bool isFolder = entry.type == EntryType::Directory;
-                std::optional<qint64> size;
-                if (isFolder) {
-                    item->setText(u'[' + entry.name + u']');
-                } else {
-                    item->setText(entry.name);
-                    if (const auto info = m_files.info(prefix + entry.name))
-                        size = info->size;
-                }
-                item->setData(FolderRole, isFolder);
-                item->setData(SizeKnownRole, size.has_value());
-                item->setData(SizeRole, size.value_or(0));
-                item->setToolTip(FolderItemTooltip(item->text(), isFolder, size, language));
-                items->addItem(item);
-            }
-            items->setSortingEnabled(true);
-            items->sortItems();
-        }
-    }
-    countLabel(side)->setText(FolderCountText(items->count(), folderText, language));
+    const QString fitted = FittedCountText(label->fontMetrics(), label->contentsRect().size(),
+                                           count, folderText, language);
+    label->setText(fitted);
+    const QString whole = FolderCountText(count, folderText, language);
+    label->setToolTip(fitted == whole ? QString() : whole);
 }
 
 void FolderContents::mnuAfficherFichiers_Click() {

@@ -1,6 +1,7 @@
 #include "frmKelvadon.h"
 
 #include "FolderGrid.h"
+#include "FolderListModel.h"
 #include "FolderPairModel.h"
 #include "Pictures.h"
 #include "ProcessingController.h"
@@ -15,6 +16,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -258,17 +260,19 @@ void frmKelvadon::buildControls() {
 
     buildLegend();
 
-    m_lstFichiersSources = new QListWidget(w);
+    m_lstFichiersSources = new QListView(w);
     m_lstFichiersSources->setObjectName(QStringLiteral("lstFichiersSources"));
     m_lstFichiersSources->setGeometry(twips(0, 3480, 5175, 1425));
-    m_lstFichiersCibles = new QListWidget(w);
+    m_lstFichiersCibles = new QListView(w);
     m_lstFichiersCibles->setObjectName(QStringLiteral("lstFichiersCibles"));
     m_lstFichiersCibles->setGeometry(twips(5160, 3480, 5175, 1425));
-    for (QListWidget* list : {m_lstFichiersSources, m_lstFichiersCibles}) {
+    for (QListView* list : {m_lstFichiersSources, m_lstFichiersCibles}) {
         QPalette colours = list->palette();
         colours.setColor(QPalette::Base, FileListCyan);
         list->setPalette(colours);
-        list->setSortingEnabled(true);
+        // One line per name: the view lays out tens of thousands of rows
+        // without measuring each.
+        list->setUniformItemSizes(true);
         list->setMouseTracking(true);
         list->hide();
     }
@@ -589,7 +593,7 @@ void frmKelvadon::ApplyLanguage() {
     // file lists keep their items.
     m_lblNbFichiersSources->clear();
     m_lblNbFichiersCibles->clear();
-    m_lblMessage->clear();
+    showInformation(QString());
     m_describedRow = -1;
     action("mnuFrancais")->setChecked(isFrench(language));
     action("mnuAnglais")->setChecked(!isFrench(language));
@@ -656,7 +660,7 @@ PairFileFault frmKelvadon::LoadFolderPairs() {
         heading->setVisible(any);
     showFolderFilesLayout();
     if (!any)
-        m_lblMessage->clear();
+        showInformation(QString());
     m_describedRow = -1;
     m_grid->setSelectionHighlight(false);
     m_lblTestLongueur->setText(m_lblNbDossiers->text());
@@ -793,8 +797,13 @@ void frmKelvadon::lstDossiers_Click(const QModelIndex& index) {
     m_grid->makeCurrentRow(index.row());
     if (m_store.settings().ShowFolderFiles)
         emit showPairFilesRequested(index.row());
-    if (index.column() == FolderPairModel::ModeColumn && ProcessingStopped())
+    if (index.column() == FolderPairModel::ModeColumn && ProcessingStopped()) {
         emit setModeRequested(index.row());
+        // The pointer is still over the row: its description follows the
+        // settings the dialog may have changed.
+        if (!m_exitRequested)
+            describePair(index.row());
+    }
 }
 
 void frmKelvadon::lstDossiers_DblClick(const QModelIndex& index) {
@@ -824,13 +833,7 @@ void frmKelvadon::lstDossiers_MouseMove(const QPoint& position) {
     if (row < 0) {
         clearInformationLine();
     } else if (row != m_describedRow) {
-        const FolderPair& pair = m_pairs.pairs()[std::size_t(row)];
-        const Settings& s = m_store.settings();
-        m_lblMessage->setText(PairDescription(
-            pair, m_pairs.folderText(row, FolderPairModel::SourceColumn),
-            m_pairs.folderText(row, FolderPairModel::TargetColumn), s.DefaultDelay, s.Language));
-        setMessageColour(!pair.enabled());
-        m_describedRow = row;
+        describePair(row);
     }
 
     // The full text of a cell as its tooltip, only when the column is too
@@ -844,8 +847,34 @@ void frmKelvadon::lstDossiers_MouseMove(const QPoint& position) {
     m_grid->setToolTip(room >= needed ? QString() : text);
 }
 
+void frmKelvadon::describePair(int row) {
+    if (row < 0 || row >= m_pairs.rowCount())
+        return;
+    const FolderPair& pair = m_pairs.pairs()[std::size_t(row)];
+    const Settings& s = m_store.settings();
+    showInformation(PairDescription(pair, m_pairs.folderText(row, FolderPairModel::SourceColumn),
+                                    m_pairs.folderText(row, FolderPairModel::TargetColumn),
+                                    s.DefaultDelay, s.Language));
+    setMessageColour(!pair.enabled());
+    m_describedRow = row;
+}
+
+void frmKelvadon::showInformation(const QString& text) {
+    // Each line elided in its middle, so that a long pair keeps the start of
+    // its source and the end of its target; the whole text as the tooltip.
+    m_messageText = text;
+    const QFontMetrics metrics = m_lblMessage->fontMetrics();
+    const int width = m_lblMessage->contentsRect().width();
+    QStringList lines = text.split(u'\n');
+    for (QString& line : lines)
+        line = metrics.elidedText(line, Qt::ElideMiddle, width);
+    const QString shown = lines.join(u'\n');
+    m_lblMessage->setText(shown);
+    m_lblMessage->setToolTip(shown == text ? QString() : text);
+}
+
 void frmKelvadon::clearInformationLine() {
-    m_lblMessage->clear();
+    showInformation(QString());
     setMessageColour(false);
     m_describedRow = -1;
 }
@@ -858,12 +887,15 @@ void frmKelvadon::setMessageColour(bool disabledPair) {
 }
 
 QString frmKelvadon::messageText() const {
-    return m_lblMessage->text();
+    return m_messageText;
 }
 
 void frmKelvadon::clearFolderFiles() {
-    m_lstFichiersSources->clear();
-    m_lstFichiersCibles->clear();
+    for (QListView* list : {m_lstFichiersSources, m_lstFichiersCibles}) {
+        if (auto* items = qobject_cast<FolderListModel*>(list->model()))
+            items->clear();
+        list->unsetCursor();
+    }
     m_lblNbFichiersSources->clear();
     m_lblNbFichiersCibles->clear();
 }
@@ -926,7 +958,7 @@ void frmKelvadon::setTempoText(const QString& text) {
 void frmKelvadon::setMessageText(const QString& text) {
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    m_lblMessage->setText(shown);
+    showInformation(shown);
     setMessageColour(false);
     m_describedRow = -1;
 }

@@ -15,7 +15,7 @@ class QAction;
 class QFrame;
 class QGroupBox;
 class QLabel;
-class QListWidget;
+class QListView;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -114,15 +114,17 @@ public:
     // --- The grid and the folder lists, for other windows ------------------
     FolderGrid* grid() const { return m_grid; }
     FolderPairModel& pairModel() { return m_pairs; }
-    QListWidget* sourceFileList() const { return m_lstFichiersSources; }
-    QListWidget* targetFileList() const { return m_lstFichiersCibles; }
+    QListView* sourceFileList() const { return m_lstFichiersSources; }
+    QListView* targetFileList() const { return m_lstFichiersCibles; }
     QLabel* sourceFileCount() const { return m_lblNbFichiersSources; }
     QLabel* targetFileCount() const { return m_lblNbFichiersCibles; }
-    // Empties both file lists and both count labels.
+    // Empties both file lists and both count labels; a listing under way
+    // is abandoned.
     void clearFolderFiles();
     // Shows the file lists or the legend, as ShowFolderFiles says.
     void showFolderFilesLayout();
     // The information line (lblMessage) and its colour for a disabled pair.
+    // lblMessage shows each line elided to its width; this is the whole text.
     QString messageText() const;
     // The row last described in the information line; -1 for none.
     int describedRow() const { return m_describedRow; }
@@ -204,6 +206,9 @@ private:
     void lstDossiers_RowChange(int row);
     void lstDossiers_MouseMove(const QPoint& position);
     void clearInformationLine();
+    // The information line describes the pair of a grid row.
+    void describePair(int row);
+    void showInformation(const QString& text);
     void backgroundClick();
     void legendPress(QLabel* legend, bool bold);
     void splashKeyPressed();
@@ -234,8 +239,8 @@ private:
     QLabel* m_lblLegende2 = nullptr;
     QLabel* m_PictureSetGris = nullptr;
     QLabel* m_PictureSetGrisMod = nullptr;
-    QListWidget* m_lstFichiersSources = nullptr;
-    QListWidget* m_lstFichiersCibles = nullptr;
+    QListView* m_lstFichiersSources = nullptr;
+    QListView* m_lstFichiersCibles = nullptr;
     QLabel* m_lblNbFichiersSources = nullptr;
     QLabel* m_lblNbFichiersCibles = nullptr;
     QGroupBox* m_FrameSourcesCibles = nullptr;
@@ -266,6 +271,7 @@ private:
     QString m_trayTip;
     QPointer<frmSplash> m_splash;
     int m_describedRow = -1;
+    QString m_messageText;
 };
 
 } // namespace torvanelo
