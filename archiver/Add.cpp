@@ -1,6 +1,7 @@
 #include "ArchiveReader.h"
 #include "ArchiveWriter.h"
 #include "Commands.h"
+#include "Decompress.h"
 #include "Names.h"
 #include "PosixFile.h"
 #include "RarError.h"
@@ -86,30 +87,38 @@ std::vector<Match> listMatches(int folderFd, const std::string& wildcard,
 
 // Copies the members of the existing archive that no new file replaces,
 // checking the CRC32 of every stored byte on the way.
-void carryMembers(ArchiveOutput& output, int archiveFd, const ArchiveIndex& index,
-                  const std::set<std::string>& replaced) {
+void carryMembers(ArchiveOutput& output, int archiveFd, const std::string& archivePath,
+                  const ArchiveIndex& index, const std::set<std::string>& replaced) {
     const std::string what = "the existing archive";
+    // Stored data is checked on its way through; compressed data is decoded
+    // (and thrown away) to check it first.
+    const auto carry = [&](const StoredData& data, uint64_t blockOffset, const std::string& name) {
+        if (data.compressed())
+            decompress(archiveFd, data, name + " of " + what, archivePath,
+                       [](const char*, size_t) {});
+        output.appendRange(archiveFd, blockOffset, data.dataOffset - blockOffset, what);
+        const uint32_t crc = output.appendRange(archiveFd, data.dataOffset, data.size, what);
+        if (!data.compressed() && data.crc && crc != *data.crc)
+            throw RarError(ExitCode::Damaged, "data CRC mismatch in " + name + " of " + what);
+    };
     for (const StoredMember& member : index.members) {
         if (replaced.count(member.storedName) != 0)
             continue;
-        output.appendRange(archiveFd, member.blockOffset, member.dataOffset - member.blockOffset,
-                           what);
-        const uint32_t crc = output.appendRange(archiveFd, member.dataOffset, member.size, what);
-        if (member.kind == StoredMember::Kind::File && crc != member.crc)
-            throw RarError(ExitCode::Damaged, "data CRC mismatch in member "
-                                                  + quotedName(member.storedName) + " of " + what);
-        for (const StoredStream& stream : member.streams) {
-            output.appendRange(archiveFd, stream.blockOffset,
-                               stream.dataOffset - stream.blockOffset, what);
-            if (output.appendRange(archiveFd, stream.dataOffset, stream.size, what) != stream.crc)
-                throw RarError(ExitCode::Damaged,
-                               "data CRC mismatch in stream " + quotedName(stream.streamName)
-                                   + " of member " + quotedName(member.storedName) + " of " + what);
+        const std::string name = "member " + quotedName(member.storedName);
+        if (member.kind == StoredMember::Kind::File) {
+            carry(member, member.blockOffset, name);
+        } else {
+            output.appendRange(archiveFd, member.blockOffset,
+                               member.dataOffset + member.size - member.blockOffset, what);
         }
+        for (const StoredStream& stream : member.streams)
+            carry(stream, stream.blockOffset,
+                  "stream " + quotedName(stream.streamName) + " of " + name);
     }
 }
 
-void addStreams(ArchiveWriter& writer, int fd, const std::string& name, const NoteSink& note) {
+void addStreams(ArchiveWriter& writer, int fd, const std::string& name, StreamForm form,
+                const NoteSink& note) {
     auto attributes = xattr::listUserAttributeNames(fd, false);
     if (!attributes)
         throw RarError(
@@ -117,8 +126,11 @@ void addStreams(ArchiveWriter& writer, int fd, const std::string& name, const No
             systemReason("cannot list the extended attributes of " + quotedName(name), errno));
     // A stable order: the same file always gives the same archive.
     std::sort(attributes->begin(), attributes->end());
-    for (const std::string& attribute : *attributes) {
-        const auto streamName = streamNameForAttribute(attribute);
+    const std::vector<std::optional<std::string>> streamNames =
+        streamNamesForAttributes(*attributes, form);
+    for (size_t i = 0; i < attributes->size(); ++i) {
+        const std::string& attribute = (*attributes)[i];
+        const std::optional<std::string>& streamName = streamNames[i];
         if (!streamName) {
             note("skipped extended attribute " + quotedName(attribute) + " of " + quotedName(name)
                  + ": no stream name for it");
@@ -137,7 +149,7 @@ void addStreams(ArchiveWriter& writer, int fd, const std::string& name, const No
     }
 }
 
-void addFile(ArchiveWriter& writer, int folderFd, const Match& match, bool saveStreams,
+void addFile(ArchiveWriter& writer, int folderFd, const Match& match, const AddOptions& options,
              const NoteSink& note) {
     const std::string& name = match.name;
     Fd fd(::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
@@ -164,6 +176,9 @@ void addFile(ArchiveWriter& writer, int folderFd, const Match& match, bool saveS
         entry.attributes |= WindowsAttribute::ReadOnly;
     entry.mtimeSeconds = status.st_mtim.tv_sec;
     entry.mtimeNanoseconds = static_cast<uint32_t>(status.st_mtim.tv_nsec);
+    entry.mode = static_cast<uint32_t>(status.st_mode & 07777);
+    entry.uid = status.st_uid;
+    entry.gid = status.st_gid;
     writer.addFile(entry, fd.get());
 
     struct stat after {};
@@ -173,8 +188,8 @@ void addFile(ArchiveWriter& writer, int folderFd, const Match& match, bool saveS
     if (after.st_size != status.st_size || after.st_mtim.tv_sec != status.st_mtim.tv_sec
         || after.st_mtim.tv_nsec != status.st_mtim.tv_nsec)
         throw RarError(ExitCode::OpenError, quotedName(name) + " changed while being archived");
-    if (saveStreams)
-        addStreams(writer, fd.get(), name, note);
+    if (options.saveStreams)
+        addStreams(writer, fd.get(), name, options.streamForm, note);
 }
 
 // Deletes the archived files that are still the very files archived.
@@ -286,7 +301,8 @@ int addFiles(const AddOptions& options, const NoteSink& note) {
     const std::vector<Match> matches =
         collectMatches(folderFd.get(), options.files, archiveStatus, note);
     if (matches.empty())
-        throw RarError(ExitCode::NoFilesMatch, "no files match " + quotedName(options.files.front()));
+        throw RarError(ExitCode::NoFilesMatch,
+                       "no files match " + quotedName(options.files.front()));
     std::set<std::string> newNames;
     for (const Match& match : matches) {
         if (match.name.find('\\') != std::string::npos)
@@ -311,9 +327,9 @@ int addFiles(const AddOptions& options, const NoteSink& note) {
     ArchiveWriter writer(output);
     writer.begin();
     if (archiveStatus)
-        carryMembers(output, archive.get(), existing, newNames);
+        carryMembers(output, archive.get(), options.archivePath, existing, newNames);
     for (const Match& match : matches)
-        addFile(writer, folderFd.get(), match, options.saveStreams, note);
+        addFile(writer, folderFd.get(), match, options, note);
     writer.finish();
 
     TemporaryFile::FinalState state;

@@ -152,8 +152,29 @@ struct Entry {
     bool encrypted = false;
     bool redirection = false;
     std::optional<uint64_t> unknownHash;
+    std::string blake2;
     std::optional<std::string> serviceData;
+    std::optional<uint32_t> unixMode;
+    std::optional<uint64_t> uid;
+    std::optional<uint64_t> gid;
+    std::optional<uint64_t> version;
 };
+
+constexpr size_t Blake2Size = 32;
+// The largest dictionary the decoder takes.
+constexpr uint64_t MaxDictionary = uint64_t{64} << 20;
+
+void readOwnerRecord(Cursor& record, Entry& entry) {
+    const uint64_t flags = record.number("owner flags");
+    for (const uint64_t name : {OwnerFlag::UserName, OwnerFlag::GroupName}) {
+        if (flags & name)
+            record.skip(record.number("owner name length"), "owner name");
+    }
+    if (flags & OwnerFlag::NumericUser)
+        entry.uid = record.number("user id");
+    if (flags & OwnerFlag::NumericGroup)
+        entry.gid = record.number("group id");
+}
 
 void readTimeRecord(Cursor& record, Entry& entry) {
     const uint64_t flags = record.number("time flags");
@@ -215,8 +236,10 @@ Entry readEntry(const Block& block) {
             break;
         case RecordType::Hash: {
             const uint64_t hashType = record.number("hash type");
-            if (hashType != 0) // 0: BLAKE2sp, which only repeats what the CRC32 checks
+            if (hashType != 0)
                 entry.unknownHash = hashType;
+            else
+                entry.blake2 = record.bytes(Blake2Size, "BLAKE2sp digest");
             break;
         }
         case RecordType::Time:
@@ -228,7 +251,17 @@ Entry readEntry(const Block& block) {
         case RecordType::ServiceData:
             entry.serviceData = record.bytes(record.left(), "service data");
             break;
-        default: // version, owner and records unknown here
+        case RecordType::Version:
+            record.number("version flags");
+            entry.version = record.number("version");
+            break;
+        case RecordType::Owner:
+            readOwnerRecord(record, entry);
+            break;
+        case RecordType::UnixMode:
+            entry.unixMode = static_cast<uint32_t>(record.number("mode") & 07777);
+            break;
+        default: // records unknown here
             break;
         }
         extra.skip(recordEnd - extra.pos(), "extra record");
@@ -242,15 +275,17 @@ void checkReadable(const Block& block, const Entry& entry, const std::string& wh
         unsupported(what + " continues in another volume (multi-volume archives are not read)");
     if (entry.encrypted)
         unsupported(what + " is encrypted");
-    const uint64_t version = entry.compression & 0x3F;
-    const uint64_t method = (entry.compression >> 7) & 7;
-    if (entry.compression & 0x40)
+    const uint64_t version = entry.compression & Compression::VersionMask;
+    const uint64_t method = Compression::method(entry.compression);
+    if (entry.compression & Compression::Solid)
         unsupported(what + " is part of a solid stream");
-    if (method != 0)
-        unsupported(what + " is compressed (method " + std::to_string(method)
-                    + "); only stored data is read");
-    if (version > 1)
-        unsupported(what + " uses an unknown algorithm version " + std::to_string(version));
+    if (version > 1 || (method != 0 && version != 0))
+        unsupported(what + " uses an unknown compression algorithm version "
+                    + std::to_string(version));
+    if (method != 0 && Compression::dictionarySize(entry.compression) > MaxDictionary)
+        unsupported(what + " needs a dictionary of "
+                    + std::to_string(Compression::dictionarySize(entry.compression) >> 20)
+                    + " MiB; at most 64 MiB are taken");
     if (entry.fileFlags & FileFlag::UnknownSize)
         unsupported(what + " has no known size");
     if (entry.hostOs != HostOs::Windows && entry.hostOs != HostOs::Unix)
@@ -259,12 +294,31 @@ void checkReadable(const Block& block, const Entry& entry, const std::string& wh
         unsupported(what + " has an unknown hash type " + std::to_string(*entry.unknownHash));
 }
 
+// Where the data lies and how it is checked.
+void describeData(StoredData& data, const Block& block, const Entry& entry,
+                  const std::string& what) {
+    data.dataOffset = block.dataOffset;
+    data.size = block.dataSize;
+    data.unpackedSize = entry.unpackedSize;
+    data.compression = entry.compression;
+    data.crc = entry.crc;
+    data.blake2 = entry.blake2;
+    if (!data.compressed() && block.dataSize != entry.unpackedSize)
+        damaged(what + ": stored size differs from its size" + at(block.offset));
+    // The decoder checks a BLAKE2sp digest itself; stored data has only ours.
+    if (!entry.crc && (!data.compressed() || entry.blake2.empty()))
+        unsupported(what + " has no CRC32 to check its data against");
+}
+
 void addFile(ArchiveIndex& index, const Block& block, const Entry& entry) {
     if (entry.name.empty())
         damaged("member without a name" + at(block.offset));
-    const std::string what = "member " + quotedName(entry.name);
+    // An older version of a file: RAR names it "NAME;N".
+    const std::string name =
+        entry.version ? entry.name + ";" + std::to_string(*entry.version) : entry.name;
+    const std::string what = "member " + quotedName(name);
     StoredMember member;
-    member.storedName = entry.name;
+    member.storedName = name;
     member.blockOffset = block.offset;
     member.dataOffset = block.dataOffset;
     member.size = block.dataSize;
@@ -287,11 +341,13 @@ void addFile(ArchiveIndex& index, const Block& block, const Entry& entry) {
         index.notes.push_back("skipped special file " + quotedName(entry.name));
     } else {
         checkReadable(block, entry, what);
-        if (block.dataSize != entry.unpackedSize)
-            damaged(what + ": stored size differs from its size" + at(block.offset));
-        if (!entry.crc)
-            unsupported(what + " has no CRC32 to check its data against");
-        member.crc = *entry.crc;
+        describeData(member, block, entry, what);
+        if (entry.hostOs == HostOs::Unix)
+            member.unixMode = static_cast<uint32_t>(entry.attributes & 07777);
+        else
+            member.unixMode = entry.unixMode;
+        member.uid = entry.uid;
+        member.gid = entry.gid;
     }
     index.members.push_back(std::move(member));
 }
@@ -311,16 +367,10 @@ void addService(ArchiveIndex& index, const Block& block, const Entry& entry) {
     if (!entry.serviceData)
         damaged("stream without a name after member " + quotedName(member.storedName)
                 + at(block.offset));
-    if (block.dataSize != entry.unpackedSize)
-        damaged(what + ": stored size differs from its size" + at(block.offset));
-    if (!entry.crc)
-        unsupported(what + " has no CRC32 to check its data against");
     StoredStream stream;
     stream.streamName = name;
     stream.blockOffset = block.offset;
-    stream.dataOffset = block.dataOffset;
-    stream.size = block.dataSize;
-    stream.crc = *entry.crc;
+    describeData(stream, block, entry, what);
     member.streams.push_back(std::move(stream));
 }
 

@@ -125,6 +125,17 @@ void ArchiveWriter::addFile(const FileEntry& entry, int dataFd) {
     header.hostOs = HostOs::Windows;
     header.name = entry.name;
     header.extra = timeRecord(entry.mtimeSeconds, entry.mtimeNanoseconds);
+    if (entry.uid || entry.gid) {
+        std::string owner = vint((entry.uid ? OwnerFlag::NumericUser : 0)
+                                 | (entry.gid ? OwnerFlag::NumericGroup : 0));
+        if (entry.uid)
+            appendVint(owner, *entry.uid);
+        if (entry.gid)
+            appendVint(owner, *entry.gid);
+        header.extra += extraRecord(RecordType::Owner, owner);
+    }
+    if (entry.mode)
+        header.extra += extraRecord(RecordType::UnixMode, vint(*entry.mode));
     FramedHeader framed = buildEntryHeader(header);
     const uint64_t headerOffset = m_output.position();
     m_output.append(framed.bytes);

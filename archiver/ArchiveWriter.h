@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -57,6 +58,10 @@ struct FileEntry {
     uint64_t attributes = WindowsAttribute::Archive;
     int64_t mtimeSeconds = 0;
     uint32_t mtimeNanoseconds = 0;
+    // Permission bits and owner, in records beside the Windows attributes.
+    std::optional<uint32_t> mode;
+    std::optional<uint64_t> uid;
+    std::optional<uint64_t> gid;
 };
 
 class ArchiveWriter {

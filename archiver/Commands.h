@@ -3,6 +3,8 @@
 // The two commands of the archiver. Both throw RarError on failure; notes
 // (members skipped, files not deleted) go to `notes` as they happen.
 
+#include "Names.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@ struct AddOptions {
     std::vector<std::string> files;
     bool saveStreams = false; // -os
     bool deleteFiles = false; // -df
+    StreamForm streamForm = StreamForm::Plain;
 };
 
 // rar a: writes a new archive (or a new version of an existing one) with
@@ -28,6 +31,7 @@ int addFiles(const AddOptions& options, const NoteSink& note);
 
 // rar e: extracts every file member into the current folder. Either every
 // member lands under its name or none does. Returns the number extracted.
-int extractArchive(const std::string& archivePath, const NoteSink& note);
+// `form` says how Windows streams become extended attributes.
+int extractArchive(const std::string& archivePath, StreamForm form, const NoteSink& note);
 
 } // namespace torvanelo::rar

@@ -1,6 +1,7 @@
 #include "ArchiveReader.h"
 #include "Commands.h"
 #include "DataCopy.h"
+#include "Decompress.h"
 #include "Names.h"
 #include "PosixFile.h"
 #include "RarError.h"
@@ -35,7 +36,7 @@ struct PlannedMember {
 // Everything that can be decided without writing: names, duplicates,
 // streams that cannot become attributes, files in the way.
 std::vector<PlannedMember> plan(const ArchiveIndex& index, const struct stat& archive,
-                                const NoteSink& note) {
+                                StreamForm form, const NoteSink& note) {
     std::vector<PlannedMember> planned;
     std::set<std::string> fileNames;
     for (const StoredMember& member : index.members) {
@@ -59,38 +60,52 @@ std::vector<PlannedMember> plan(const ArchiveIndex& index, const struct stat& ar
         }
 
         PlannedMember entry{*fileName, &member, {}};
-        std::set<std::string> attributeNames;
-        for (const StoredStream& stream : member.streams) {
+        std::vector<std::string> streamNames;
+        for (const StoredStream& stream : member.streams)
+            streamNames.push_back(stream.streamName);
+        const DecodedStreams decoded = attributeNamesForStreams(streamNames, form);
+        if (!decoded.problem.empty())
+            throw RarError(ExitCode::Damaged, "stream "
+                                                  + quotedName(streamNames[decoded.problemStream])
+                                                  + " of member " + quotedName(member.storedName)
+                                                  + " " + decoded.problem);
+        for (size_t i = 0; i < member.streams.size(); ++i) {
+            const StoredStream& stream = member.streams[i];
+            const std::string& attribute = decoded.attributeNames[i];
             const std::string what = "stream " + quotedName(stream.streamName) + " of member "
                                      + quotedName(member.storedName);
-            const auto attribute = attributeNameForStream(stream.streamName);
-            if (!attribute)
-                throw RarError(ExitCode::Damaged, what + " has a broken name");
-            if (*attribute == xattr::HiddenMarkName) {
+            if (attribute == xattr::HiddenMarkName) {
                 // The hidden state travels as the member's attribute bit.
                 note("ignored " + what + ": it would stand for the hidden attribute");
                 continue;
             }
-            if (attribute->size() > MaxAttributeName)
+            if (attribute.size() > MaxAttributeName)
                 throw RarError(ExitCode::Unsupported,
                                what + ": the name is too long for an extended attribute");
-            if (stream.size > MaxAttributeValue)
+            if (stream.unpackedSize > MaxAttributeValue)
                 throw RarError(ExitCode::Unsupported,
-                               what + " holds " + std::to_string(stream.size)
+                               what + " holds " + std::to_string(stream.unpackedSize)
                                    + " bytes; an extended attribute holds at most 64 KiB");
-            if (!attributeNames.insert(*attribute).second)
-                throw RarError(ExitCode::Damaged, what + " appears twice");
-            entry.streams.push_back({*attribute, &stream});
+            entry.streams.push_back({attribute, &stream});
         }
         planned.push_back(std::move(entry));
     }
     return planned;
 }
 
-void copyData(int archiveFd, const PlannedMember& member, int outFd) {
+void copyData(int archiveFd, const std::string& archivePath, const PlannedMember& member,
+              int outFd) {
     const StoredMember& stored = *member.stored;
     uint64_t offset = stored.dataOffset;
     WritebackHint writeback(outFd);
+    if (stored.compressed()) {
+        decompress(archiveFd, stored, "member " + quotedName(stored.storedName), archivePath,
+                   [&](const char* buffer, size_t count) {
+                       writeAll(outFd, buffer, count, quotedName(member.fileName));
+                       writeback.written(count);
+                   });
+        return;
+    }
     const uint32_t crc = copyWithCrc(
         stored.size,
         [&](char* buffer, size_t count) {
@@ -108,17 +123,24 @@ void copyData(int archiveFd, const PlannedMember& member, int outFd) {
                        "data CRC mismatch in member " + quotedName(stored.storedName));
 }
 
-void restoreStreams(int archiveFd, const PlannedMember& member, int outFd) {
+void restoreStreams(int archiveFd, const std::string& archivePath, const PlannedMember& member,
+                    int outFd) {
     for (const PlannedStream& stream : member.streams) {
         const StoredStream& stored = *stream.stored;
         const std::string what = "stream " + quotedName(stored.streamName) + " of member "
                                  + quotedName(member.stored->storedName);
-        std::string value(static_cast<size_t>(stored.size), '\0');
-        if (preadUpTo(archiveFd, value.data(), value.size(), stored.dataOffset, "the archive")
-            != value.size())
-            throw RarError(ExitCode::Damaged, "the archive ends inside " + what);
-        if (crc32Of(value) != stored.crc)
-            throw RarError(ExitCode::Damaged, "data CRC mismatch in " + what);
+        std::string value;
+        if (stored.compressed()) {
+            decompress(archiveFd, stored, what, archivePath,
+                       [&](const char* bytes, size_t count) { value.append(bytes, count); });
+        } else {
+            value.resize(static_cast<size_t>(stored.size));
+            if (preadUpTo(archiveFd, value.data(), value.size(), stored.dataOffset, "the archive")
+                != value.size())
+                throw RarError(ExitCode::Damaged, "the archive ends inside " + what);
+            if (crc32Of(value) != stored.crc)
+                throw RarError(ExitCode::Damaged, "data CRC mismatch in " + what);
+        }
         if (!xattr::writeAttribute(outFd, stream.attributeName, value))
             throw RarError(ExitCode::WriteError,
                            systemReason("the file system refused extended attribute "
@@ -134,8 +156,17 @@ TemporaryFile::FinalState finalState(const StoredMember& stored, mode_t umask) {
         state.hidden = stored.attributes & WindowsAttribute::Hidden;
         const bool readOnly = stored.attributes & WindowsAttribute::ReadOnly;
         state.mode = (readOnly ? 0444 : 0666) & ~umask;
-    } else {
-        state.mode = static_cast<mode_t>(stored.attributes & 0777);
+    }
+    // The permission bits the file had, whatever the umask here: it never
+    // ends more open than it left.
+    if (stored.unixMode)
+        state.mode = static_cast<mode_t>(*stored.unixMode & 0777);
+    if (::geteuid() == 0) {
+        // (uid_t)-1 would mean "leave as it is".
+        if (stored.uid && *stored.uid < 0xFFFFFFFF)
+            state.uid = static_cast<uid_t>(*stored.uid);
+        if (stored.gid && *stored.gid < 0xFFFFFFFF)
+            state.gid = static_cast<gid_t>(*stored.gid);
     }
     if (stored.mtime) {
         state.mtime = timespec{static_cast<time_t>(stored.mtime->seconds),
@@ -151,7 +182,7 @@ TemporaryFile::FinalState finalState(const StoredMember& stored, mode_t umask) {
 
 } // namespace
 
-int extractArchive(const std::string& archivePath, const NoteSink& note) {
+int extractArchive(const std::string& archivePath, StreamForm form, const NoteSink& note) {
     // O_NONBLOCK: a fifo in place of the archive must not block the open.
     Fd archive(::open(archivePath.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (!archive.valid())
@@ -171,7 +202,7 @@ int extractArchive(const std::string& archivePath, const NoteSink& note) {
     // is one line.
     std::vector<std::string> notes = index.notes;
     const std::vector<PlannedMember> members =
-        plan(index, status, [&notes](const std::string& text) { notes.push_back(text); });
+        plan(index, status, form, [&notes](const std::string& text) { notes.push_back(text); });
     for (const std::string& text : notes)
         note(text);
 
@@ -181,8 +212,8 @@ int extractArchive(const std::string& archivePath, const NoteSink& note) {
     std::vector<std::unique_ptr<TemporaryFile>> written;
     for (const PlannedMember& member : members) {
         auto temporary = std::make_unique<TemporaryFile>(member.fileName);
-        copyData(archive.get(), member, temporary->fd());
-        restoreStreams(archive.get(), member, temporary->fd());
+        copyData(archive.get(), archivePath, member, temporary->fd());
+        restoreStreams(archive.get(), archivePath, member, temporary->fd());
         temporary->close();
         written.push_back(std::move(temporary));
     }

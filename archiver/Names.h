@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace torvanelo::rar {
 
@@ -30,14 +31,33 @@ std::optional<std::string> extractionName(std::string_view storedName);
 // as \xHH so that the message stays one line, cut after 200 bytes.
 std::string quotedName(std::string_view name);
 
-// Extended attribute "user.NAME" <-> stream ":NAME". Inside NAME, the bytes
-// a stream name cannot hold (':' '/' '\', control characters, bytes that are
-// not valid UTF-8) and the escape character '%' itself are written as "%HH"
-// (upper-case hex), so every attribute name maps to a valid stream name and
-// back, byte for byte. nullopt for a name outside "user." or an empty NAME.
-std::optional<std::string> streamNameForAttribute(std::string_view attributeName);
-// The reverse. nullopt for a broken stream name: no leading ':', nothing
-// after it, or a NUL byte in the result.
-std::optional<std::string> attributeNameForStream(std::string_view streamName);
+// How a Windows stream ":X" becomes an extended attribute: Samba's
+// streams_xattr form "user.DosStream.X:$DATA", or the plain "user.X" (the
+// convention of ntfs-3g and Netatalk).
+enum class StreamForm { Plain, Samba };
+// TORVANELO_STREAM_FORM: "samba" for Samba's form; unset, empty or "plain"
+// for the plain one. nullopt for any other value.
+std::optional<StreamForm> streamFormFromEnvironment();
+
+// The stream names of one file's extended attributes, in their order:
+// Samba's form and (in the plain form) every other "user." attribute become
+// the Windows stream of that name; attributes that are not streams in the
+// chosen form, and any that would clash with another, become streams that
+// name the attribute exactly. Characters NTFS refuses in stream names are
+// written as private-use characters U+F000 + byte, and names that NTFS
+// would take for one (it ignores case) are told apart by trailing U+F000
+// characters. nullopt for an attribute outside "user." or an empty name.
+std::vector<std::optional<std::string>>
+streamNamesForAttributes(const std::vector<std::string>& attributeNames, StreamForm form);
+
+// The reverse, for the streams of one member. Every stream name of a
+// member that a Windows file can carry gives a distinct attribute name.
+struct DecodedStreams {
+    std::vector<std::string> attributeNames;
+    std::string problem; // empty on success
+    size_t problemStream = 0;
+};
+DecodedStreams attributeNamesForStreams(const std::vector<std::string>& streamNames,
+                                        StreamForm form);
 
 } // namespace torvanelo::rar

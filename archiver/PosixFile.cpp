@@ -1,5 +1,6 @@
 #include "PosixFile.h"
 
+#include "CpuBudget.h"
 #include "Names.h"
 #include "linux/TemporaryName.h"
 #include "linux/Xattr.h"
@@ -212,11 +213,14 @@ TemporaryFile::TemporaryFile(const std::string& finalPath)
     }
     m_device = status.st_dev;
     m_inode = status.st_ino;
+    registerTemporary(m_path);
 }
 
 TemporaryFile::~TemporaryFile() {
-    if (!m_committed)
+    if (!m_committed) {
         ::unlink(m_path.c_str());
+        unregisterTemporary(m_path);
+    }
 }
 
 void TemporaryFile::close() {
@@ -258,6 +262,7 @@ void TemporaryFile::commit(const FinalState& state) {
                                                               + quotedName(m_finalPath),
                                                           errno));
     m_committed = true;
+    unregisterTemporary(m_path);
     // In place now, whole. The mark goes before the mode: without write
     // permission an ordinary user could no longer change it. A run killed in
     // between leaves the file complete but marked; the program unmarks an
@@ -266,6 +271,12 @@ void TemporaryFile::commit(const FinalState& state) {
         throw RarError(
             ExitCode::WriteError,
             systemReason("setting the hidden mark of " + quotedName(m_finalPath), errno));
+    if ((state.uid || state.gid)
+        && ::fchown(fd, state.uid ? *state.uid : static_cast<uid_t>(-1),
+                    state.gid ? *state.gid : static_cast<gid_t>(-1))
+               != 0)
+        throw RarError(ExitCode::WriteError,
+                       systemReason("setting the owner of " + quotedName(m_finalPath), errno));
     if (::fchmod(fd, state.mode) != 0)
         throw RarError(ExitCode::WriteError,
                        systemReason("setting the mode of " + quotedName(m_finalPath), errno));

@@ -76,13 +76,17 @@ public:
         bool hidden = false;
         mode_t mode = 0644;
         std::optional<struct timespec> mtime;
+        // Set (before the mode) where given.
+        std::optional<uid_t> uid;
+        std::optional<gid_t> gid;
         // Flushed to disk before the rename: for a file whose making lets
         // something else be deleted.
         bool flushed = true;
     };
     // Gives the file its final time, syncs it when asked, renames it over the
-    // final path, and only then gives it its final mark and mode, so that it
-    // carries the mark for as long as it is a temporary. The folder itself is
+    // final path, and only then gives it its final mark, owner and mode, so
+    // that it carries the mark for as long as it is a temporary and is never
+    // more open than 0600 before its mode is set. The folder itself is
     // not synced here, nor the mark and mode.
     void commit(const FinalState& state);
 

@@ -54,7 +54,31 @@ inline constexpr uint64_t Version = 0x04;
 inline constexpr uint64_t Redirection = 0x05;
 inline constexpr uint64_t Owner = 0x06;
 inline constexpr uint64_t ServiceData = 0x07;
+// Our own: the Unix permission bits of a member written with host OS
+// Windows, which Windows tools need to restore the streams. Readers skip
+// record types they do not know.
+inline constexpr uint64_t UnixMode = 0x7401;
 } // namespace RecordType
+
+namespace OwnerFlag {
+inline constexpr uint64_t UserName = 0x1;
+inline constexpr uint64_t GroupName = 0x2;
+inline constexpr uint64_t NumericUser = 0x4;
+inline constexpr uint64_t NumericGroup = 0x8;
+} // namespace OwnerFlag
+
+// Compression information: algorithm version, solid bit, method, dictionary.
+namespace Compression {
+inline constexpr uint64_t VersionMask = 0x3F;
+inline constexpr uint64_t Solid = 0x40;
+inline uint64_t method(uint64_t info) {
+    return (info >> 7) & 7;
+}
+// Version 0 (RAR 5.0): 128 KiB << the 4-bit field.
+inline uint64_t dictionarySize(uint64_t info) {
+    return (uint64_t{128} << 10) << ((info >> 10) & 15);
+}
+} // namespace Compression
 
 namespace TimeFlag {
 inline constexpr uint64_t UnixFormat = 0x01;

@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -103,11 +104,15 @@ int run(const std::vector<std::string>& args) {
         }
     }
 
+    const std::optional<StreamForm> form = streamFormFromEnvironment();
+    if (!form)
+        return badCommandLine("TORVANELO_STREAM_FORM must be \"plain\" or \"samba\"");
+
     if (command == "a") {
         if (operands.size() < 2)
             return badCommandLine("a needs an archive and the files to add");
-        const AddOptions options{operands[0], {operands.begin() + 1, operands.end()}, saveStreams,
-                                 deleteFiles};
+        const AddOptions options{
+            operands[0], {operands.begin() + 1, operands.end()}, saveStreams, deleteFiles, *form};
         try {
             const int added = addFiles(options, noteFor(options.archivePath));
             std::printf("%s: %d file%s added\n", options.archivePath.c_str(), added,
@@ -122,7 +127,7 @@ int run(const std::vector<std::string>& args) {
         return badCommandLine("e needs exactly one archive");
     const std::string& archive = operands[0];
     try {
-        const int extracted = extractArchive(archive, noteFor(archive));
+        const int extracted = extractArchive(archive, *form, noteFor(archive));
         std::printf("%s: %d file%s extracted\n", archive.c_str(), extracted,
                     extracted == 1 ? "" : "s");
         return 0;

@@ -7,13 +7,18 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev
     qt6-translations-l10n
-    zlib1g-dev
+    zlib1g-dev libarchive-dev
     attr libarchive-tools
     dbus
 )
 if [[ "${1:-}" == "--tests" ]]; then
     # strace stops the archiver at a chosen system call in its tests.
     packages+=(xauth xvfb strace)
+fi
+if [[ "${1:-}" == "--package" ]]; then
+    # Building the Debian package, checking it and installing it into a clean
+    # root made from Debian's own packages.
+    packages+=(dpkg-dev file lintian mmdebstrap appstream desktop-file-utils man-db)
 fi
 if [[ "${1:-}" == "--bench" ]]; then
     # The benchmark is a Python script; it compiles a small C wrapper (cc).
