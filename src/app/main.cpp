@@ -1,13 +1,16 @@
 #include "ArchiverConsole.h"
 #include "Clock.h"
+#include "InstanceRendezvous.h"
 #include "MainProgram.h"
 #include "ProgramFolder.h"
 #include "QtUserPrompts.h"
+#include "RootGuard.h"
 #include "SingleInstance.h"
 #include "SyslogSystemLog.h"
 #include "SystemInfo.h"
 #include "SystemdServiceControl.h"
 #include "linux/LinuxFileSystem.h"
+#include "frmKelvadon.h"
 #include "linux/LinuxProcessRunner.h"
 
 #include <QApplication>
@@ -28,8 +31,22 @@ int main(int argc, char* argv[]) {
     SystemClock systemClock;
     SyslogSystemLog systemLog;
     SystemdServiceControl service(runner, systemLog, SystemdServiceSetup::forThisProcess(folder));
+    // As root, nothing is read or run that another user could change.
+    if (refuseUntrustedRootStart(folder, systemLog, service.IsStartedAsService()))
+        return 1;
     QtUserPrompts prompts;
-    SingleInstance instance(QCoreApplication::applicationFilePath());
+    SingleInstance instance(QCoreApplication::applicationFilePath(), folder);
+    // A second start brings the running copy's window forward, then is
+    // refused.
+    InstanceRendezvous rendezvous;
+    const auto acquire = [&instance, &rendezvous] {
+        if (!instance.acquire()) {
+            InstanceRendezvous::askToShow(instance.refusedBy());
+            return false;
+        }
+        rendezvous.listen(instance.rendezvousNames());
+        return true;
+    };
 
     // The program may end before the event loop runs (a refusal at start-up,
     // the end after an automatic first pass): then main returns at once.
@@ -37,12 +54,17 @@ int main(int argc, char* argv[]) {
     MainProgram program(folder,
                         ProgramServices{files, runner, systemClock, service, prompts,
                                         MachineNames{hostName(), loginName(), systemDescription()},
-                                        [&instance] { return instance.acquire(); },
+                                        acquire,
                                         [&exitStatus](int status) {
                                             if (!exitStatus)
                                                 exitStatus = status;
                                             QCoreApplication::exit(status);
                                         }});
+    QObject::connect(&rendezvous, &InstanceRendezvous::showRequested, &program.window(),
+                     [&program] {
+                         if (!program.window().exitRequested())
+                             program.window().restoreWindow();
+                     });
     // While the archiver runs the window repaints, but takes no input.
     runner.setWaitHook([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     runner.setConsoleSink(&program.console());

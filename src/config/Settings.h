@@ -32,6 +32,8 @@ struct Settings {
     bool WarnNetSend = false;                         // "ErreurDossierNetSend"
     QString NetSendMessage = defaultNetSendMessage(); // "MessageNetSend"
     bool WarnEventLog = false;                        // "ErreurDossierEventLog"
+    bool WarnDesktop = false;                         // "ErreurDossierNotification"
+    QString WindowPosition;                           // "PositionFenetre": "x,y" or empty
     bool LogEnabled = false;                          // "Logs"
     bool LogFileNames = false;                        // "FichiersLogs"
     QString LogFolder;                                // "PathLogs"

@@ -85,6 +85,8 @@ void SettingsStore::readRemaining() {
     const QString message = readText(Key::NetSendMessage);
     s.NetSendMessage = message.isEmpty() ? defaults.NetSendMessage : message;
     s.WarnEventLog = readYesNo(Key::WarnEventLog);
+    s.WarnDesktop = readYesNo(Key::WarnDesktop);
+    s.WindowPosition = readText(Key::WindowPosition);
     s.LogEnabled = readYesNo(Key::LogEnabled);
     s.LogFileNames = readYesNo(Key::LogFileNames);
     s.LogFolder = existingFolderOrProgramFolder(readText(Key::LogFolder));
@@ -167,6 +169,16 @@ bool SettingsStore::setNetSendMessage(const QString& message) {
 bool SettingsStore::setWarnEventLog(bool on) {
     m_settings.WarnEventLog = on;
     return write(Key::WarnEventLog, on);
+}
+
+bool SettingsStore::setWarnDesktop(bool on) {
+    m_settings.WarnDesktop = on;
+    return write(Key::WarnDesktop, on);
+}
+
+bool SettingsStore::setWindowPosition(const QString& position) {
+    m_settings.WindowPosition = position;
+    return write(Key::WindowPosition, position);
 }
 
 bool SettingsStore::setLogEnabled(bool on) {

@@ -55,6 +55,8 @@ public:
     bool setWarnNetSend(bool on);
     bool setNetSendMessage(const QString& message);
     bool setWarnEventLog(bool on);
+    bool setWarnDesktop(bool on);
+    bool setWindowPosition(const QString& position);
     bool setLogEnabled(bool on);
     bool setLogFileNames(bool on);
     bool setLogFolder(const QString& folder);

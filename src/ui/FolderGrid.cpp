@@ -123,11 +123,6 @@ void FolderGrid::updateColumnWidths() {
     setColumnWidth(FolderPairModel::TargetColumn, folderWidth);
 }
 
-void FolderGrid::focusInEvent(QFocusEvent* event) {
-    QTableView::focusInEvent(event);
-    setSelectionHighlight(true);
-}
-
 void FolderGrid::mousePressEvent(QMouseEvent* event) {
     QTableView::mousePressEvent(event);
     if (model() && model()->rowCount() > 0)
@@ -146,6 +141,20 @@ void FolderGrid::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QTableView::keyPressEvent(event);
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_Space:
+        if (model() && model()->rowCount() > 0)
+            setSelectionHighlight(true);
+        break;
+    default:
+        break;
+    }
 }
 
 void FolderGrid::resizeEvent(QResizeEvent* event) {

@@ -12,8 +12,9 @@ class FolderPairModel;
 // mode picture, target), whole rows selected, one contiguous range.
 //
 // Selection highlight: a state of its own, apart from Qt's selection. Off
-// after every load and after a click on the window's background; on as soon
-// as the grid gets the focus or is clicked. While it is off, no row is drawn
+// after every load and after a click on the window's background; on only by
+// a click on a row or a moving key in the grid, never by the focus coming
+// back (another window, a menu closed). While it is off, no row is drawn
 // selected, and the commands that act on "the selected pairs" refuse: the
 // current row then only marks a place, not a choice of the user.
 class FolderGrid final : public QTableView {
@@ -52,7 +53,6 @@ signals:
     void currentRowChanged(int row);
 
 protected:
-    void focusInEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -1,6 +1,10 @@
 #include "Pictures.h"
 
+#include <QPainter>
+#include <QPolygonF>
 #include <QString>
+
+#include <algorithm>
 
 // Resources of a static library must be registered by name, outside any
 // namespace, before their first use.
@@ -48,6 +52,36 @@ QIcon pictureIcon(Picture picture) {
     static const bool registered = (registerPictures(), true);
     Q_UNUSED(registered);
     return QIcon(resourcePath(picture));
+}
+
+QIcon trayPicture(TrayState state, bool warning) {
+    QIcon icon;
+    for (const int side : {16, 22, 32, 64}) {
+        QPixmap canvas = picturePixmap(Picture::Program, QSize(side, side));
+        QPainter painter(&canvas);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal badge = side * 0.5;
+        const QRectF corner(side - badge, side - badge, badge, badge);
+        painter.setPen(QPen(Qt::white, std::max(1.0, side / 16.0)));
+        if (state == TrayState::InPass) {
+            painter.setBrush(QColor(0x2e, 0xa0, 0x43));
+            painter.drawEllipse(corner.adjusted(1, 1, -1, -1));
+        } else if (state == TrayState::Waiting) {
+            painter.setBrush(QColor(0x3b, 0x82, 0xf6));
+            painter.drawRect(corner.adjusted(1, badge * 0.55, -1, -1));
+        }
+        if (warning) {
+            const QRectF top(0, 0, badge, badge);
+            QPolygonF triangle;
+            triangle << QPointF(top.center().x(), top.top() + 1) << top.bottomRight()
+                     << top.bottomLeft();
+            painter.setBrush(QColor(0xdc, 0x26, 0x26));
+            painter.drawPolygon(triangle);
+        }
+        painter.end();
+        icon.addPixmap(canvas);
+    }
+    return icon;
 }
 
 QPixmap picturePixmap(Picture picture, QSize size, qreal devicePixelRatio) {

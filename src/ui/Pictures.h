@@ -24,6 +24,12 @@ enum class Picture {
 };
 
 QIcon pictureIcon(Picture picture);
+
+// The tray icon: the program's picture with a badge for the state of the
+// passes (none while stopped, a green disc in a pass, a blue bar while
+// waiting) and a red mark over it while a warning stands.
+enum class TrayState { Stopped, Waiting, InPass };
+QIcon trayPicture(TrayState state, bool warning);
 // The picture drawn at the given size (device-independent pixels) for a
 // screen of the given pixel ratio.
 QPixmap picturePixmap(Picture picture, QSize size, qreal devicePixelRatio = 1.0);

@@ -1,10 +1,14 @@
 #include "QtUserPrompts.h"
 
+#include "FolderBrowser.h"
+
 #include <QApplication>
-#include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QSpacerItem>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace torvanelo {
@@ -47,12 +51,8 @@ UserPrompts::Answer QtUserPrompts::message(QWidget* parent, Icon icon, Buttons b
         m_report(title + QStringLiteral(": ") + flat.simplified());
         return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
     }
-    QMessageBox box(
-        boxIcon(icon), title, text,
-        buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
-    // Texts carry folder and file names: markup in a name is shown as written.
-    box.setTextFormat(Qt::PlainText);
-    const int pressed = box.exec();
+    const std::unique_ptr<QMessageBox> box = messageBox(parent, icon, buttons, title, text);
+    const int pressed = box->exec();
     if (buttons == Buttons::Ok)
         return Answer::Ok;
     return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
@@ -62,10 +62,10 @@ std::optional<QString> QtUserPrompts::browseFolder(QWidget* parent, const QStrin
                                                    const QString& startFolder) {
     if (headless())
         return std::nullopt;
-    const QString folder = QFileDialog::getExistingDirectory(parent, title, startFolder);
-    if (folder.isEmpty())
+    FolderBrowser browser(title, startFolder, parent);
+    if (browser.exec() != QDialog::Accepted)
         return std::nullopt;
-    return folder;
+    return browser.chosenFolder();
 }
 
 std::optional<QString> QtUserPrompts::enterText(QWidget* parent, const QString& title,
@@ -78,6 +78,26 @@ std::optional<QString> QtUserPrompts::enterText(QWidget* parent, const QString& 
     if (!accepted)
         return std::nullopt;
     return text;
+}
+
+std::unique_ptr<QMessageBox> QtUserPrompts::messageBox(QWidget* parent, Icon icon, Buttons buttons,
+                                                       const QString& title, const QString& text) {
+    auto box = std::make_unique<QMessageBox>(
+        boxIcon(icon), title, text,
+        buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+    // Texts carry folder and file names: markup in a name is shown as written.
+    box->setTextFormat(Qt::PlainText);
+    // A box as narrow as a short text gets its title cut by the window
+    // manager; it is made as wide as the title (in a title bar's bold
+    // font) with room for the title bar's buttons.
+    QFont titleFont = box->font();
+    titleFont.setBold(true);
+    const int wanted = std::max(MinimumBoxWidth, QFontMetrics(titleFont).horizontalAdvance(title)
+                                                     + TitleBarButtonsWidth);
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()))
+        grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    return box;
 }
 
 void QtUserPrompts::beep() {

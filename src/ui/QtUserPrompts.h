@@ -3,6 +3,9 @@
 #include "UserPrompts.h"
 
 #include <functional>
+#include <memory>
+
+class QMessageBox;
 
 namespace torvanelo {
 
@@ -30,6 +33,12 @@ public:
 
     // True when no one can see or answer a dialog.
     static bool headless();
+    // The message box as message() shows it, at least MinimumBoxWidth wide
+    // and wide enough for its whole title.
+    static std::unique_ptr<QMessageBox> messageBox(QWidget* parent, Icon icon, Buttons buttons,
+                                                   const QString& title, const QString& text);
+    static constexpr int MinimumBoxWidth = 300;
+    static constexpr int TitleBarButtonsWidth = 140;
     // Where headless messages go, one call per message.
     void setReportSink(std::function<void(const QString&)> sink) { m_report = std::move(sink); }
 

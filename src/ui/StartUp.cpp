@@ -2,7 +2,9 @@
 
 #include "FolderPairList.h"
 #include "ProcessRunner.h"
+#include "ProgramFolder.h"
 #include "ProcessingController.h"
+#include "QtTranslations.h"
 #include "ServiceControl.h"
 #include "SettingsStore.h"
 #include "Texts.h"
@@ -28,6 +30,7 @@ bool StartUp::run() {
     // The language comes first: the refusal below speaks it.
     m_store.readLanguage();
     const int language = m_store.settings().Language;
+    useQtTranslations(language);
     if (m_services.acquireSingleInstance && !m_services.acquireSingleInstance()) {
         m_services.prompts.message(nullptr, UserPrompts::Icon::Warning, UserPrompts::Buttons::Ok,
                                    ProductName, alreadyRunningText(language));
@@ -49,6 +52,7 @@ bool StartUp::run() {
 
     m_store.readRemaining();
     m_window.showSettingsMarks();
+    m_window.placeAtStoredPosition();
     m_window.addTrayIcon();
     m_window.updateCountdownRange();
     // ProcessingStopped holds from the controller's construction.
@@ -63,7 +67,9 @@ bool StartUp::run() {
     if (!m_archiverPresent) {
         m_services.prompts.message(&m_window, UserPrompts::Icon::Error, UserPrompts::Buttons::Ok,
                                    archiverMissingTitle(),
-                                   archiverMissingText(m_store.settings().Language));
+                                   archiverMissingText(m_store.settings().Language,
+                                                       {m_store.programFolder(),
+                                                        executableFolder()}));
         m_window.disableStart();
     }
 

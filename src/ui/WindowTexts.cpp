@@ -153,8 +153,16 @@ QString serviceNotRemovedText(int language) {
            + Tr(language, u" n'a pas pu être supprimé", u" could not be removed");
 }
 
-QString archiverMissingText(int language) {
-    return Tr(language, u"WinRar n'est pas installé", u"WinRar not installed")
+QString archiverMissingText(int language, const QStringList& searchedFolders) {
+    QStringList folders;
+    for (const QString& folder : searchedFolders) {
+        if (!folders.contains(folder))
+            folders << folder;
+    }
+    return Tr(language, u"WinRar n'est pas installé", u"WinRar not installed") + u'\n'
+           + Tr(language, u"Commande \"rar\" cherchée dans ", u"Command \"rar\" looked for in ")
+           + folders.join(QStringLiteral(", "))
+           + Tr(language, u" puis dans les dossiers de PATH", u" and then in the folders of PATH")
            + QStringLiteral("\n\n") + ProductName
            + Tr(language, u" ne peut pas fonctionner", u" cannot run");
 }

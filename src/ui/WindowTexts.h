@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 
 #include <span>
@@ -46,7 +47,9 @@ QString alreadyRunningText(int language);
 QString serviceInstalledQuestion(int language);
 QString serviceRemovedText(int language);
 QString serviceNotRemovedText(int language);
-QString archiverMissingText(int language);
+// The line under "WinRar not installed" names the command and the folders
+// searched before PATH.
+QString archiverMissingText(int language, const QStringList& searchedFolders);
 QString archiverMissingTitle();
 QString quitQuestion(int language);
 QString splashEscText(int language);

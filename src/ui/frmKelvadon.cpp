@@ -1,10 +1,13 @@
 #include "frmKelvadon.h"
 
+#include "DesktopNotifier.h"
 #include "FolderGrid.h"
 #include "FolderListModel.h"
 #include "FolderPairModel.h"
 #include "Pictures.h"
 #include "ProcessingController.h"
+#include "QtTranslations.h"
+#include "QtUserPrompts.h"
 #include "SettingsStore.h"
 #include "Texts.h"
 #include "Twips.h"
@@ -14,6 +17,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QMoveEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListView>
@@ -111,6 +115,12 @@ frmKelvadon::frmKelvadon(SettingsStore& store, FolderPairModel& pairs, UserPromp
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
     }
+    m_placedAt = pos();
+    // A move is remembered once the window has come to rest.
+    m_positionTimer.setParent(this);
+    m_positionTimer.setSingleShot(true);
+    m_positionTimer.setInterval(500);
+    connect(&m_positionTimer, &QTimer::timeout, this, &frmKelvadon::storePosition);
     setModeDisplay(ProgramMode::Application);
     setStartStopLook(StartStopPicture::Start, startTooltip(m_store.settings().Language),
                      action("mnuDemarrer")->text());
@@ -478,6 +488,9 @@ void frmKelvadon::connectControls() {
 
 void frmKelvadon::setController(ProcessingController* controller) {
     m_controller = controller;
+    if (m_controller)
+        connect(m_controller, &ProcessingController::passFinished, this,
+                &frmKelvadon::updateTrayLook);
 }
 
 bool frmKelvadon::ProcessingStopped() const {
@@ -545,6 +558,7 @@ void frmKelvadon::setTitleText(const QString& title, bool copyToVesk) {
 
 void frmKelvadon::setModeDisplay(ProgramMode mode) {
     const bool service = mode == ProgramMode::Service;
+    m_serviceMode = service;
     m_PictureMode->setPixmap(picturePixmap(service ? Picture::Service : Picture::Application,
                                            QSize(32, 32), devicePixelRatioF()));
     m_lblMode->setText(service ? QStringLiteral("Service") : QStringLiteral("Application"));
@@ -563,7 +577,8 @@ void frmKelvadon::showSettingsMarks() {
     action("mnuAutomatique")->setChecked(s.AutoStart);
     action("mnuArretAutomatique")->setChecked(s.StopAfterFirstPass);
     // The event-log warning has its place in the service dialog.
-    action("mnuDossierErr")->setChecked(s.WarnOnScreen || s.WarnBeep || s.WarnNetSend);
+    action("mnuDossierErr")->setChecked(s.WarnOnScreen || s.WarnBeep || s.WarnNetSend
+                                        || s.WarnDesktop);
     action("mnuDefinirLogs")->setChecked(s.LogEnabled);
     action("mnuPurgeLogs")->setChecked(s.PurgeOldLogs);
     action("mnuFrancais")->setChecked(isFrench(s.Language));
@@ -589,6 +604,7 @@ void frmKelvadon::updateCountdownRange() {
 
 void frmKelvadon::ApplyLanguage() {
     const int language = m_store.settings().Language;
+    useQtTranslations(language);
     // The counts and the information line come back from their owners; the
     // file lists keep their items.
     m_lblNbFichiersSources->clear();
@@ -683,11 +699,11 @@ void frmKelvadon::endOnPairFileFault(PairFileFault fault) {
 
 void frmKelvadon::addTrayIcon() {
     m_trayTip = productTitle();
-    if (m_tray || !QSystemTrayIcon::isSystemTrayAvailable())
+    if (m_tray)
         return;
-    m_tray = new QSystemTrayIcon(pictureIcon(Picture::Program), this);
+    m_tray = new QSystemTrayIcon(this);
     m_tray->setObjectName(QStringLiteral("PictureTorvanelo"));
-    m_tray->setToolTip(m_trayTip);
+    updateTrayLook();
     m_tray->setContextMenu(m_mnuFichier);
     connect(m_tray, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -706,9 +722,22 @@ void frmKelvadon::removeTrayIcon() {
     m_tray = nullptr;
 }
 
+bool frmKelvadon::hidesWhenMinimized() const {
+    // The service started away from any desktop has no one to show a
+    // window to; the same window on a desktop without a tray must stay
+    // within reach.
+    const bool trayShown =
+        m_tray && m_tray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
+    return trayShown || (m_serviceMode && QtUserPrompts::headless());
+}
+
 void frmKelvadon::minimizeToTray() {
-    setWindowState(windowState() | Qt::WindowMinimized);
-    hide();
+    if (hidesWhenMinimized()) {
+        setWindowState(windowState() | Qt::WindowMinimized);
+        hide();
+    } else {
+        showMinimized();
+    }
     updateTrayOnlyItems();
 }
 
@@ -760,7 +789,7 @@ void frmKelvadon::changeEvent(QEvent* event) {
         QMetaObject::invokeMethod(
             this,
             [this] {
-                if (isMinimized())
+                if (isMinimized() && isVisible() && hidesWhenMinimized())
                     minimizeToTray();
             },
             Qt::QueuedConnection);
@@ -770,8 +799,8 @@ void frmKelvadon::changeEvent(QEvent* event) {
 void frmKelvadon::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     updateTrayOnlyItems();
-    // The grid turns its selection highlight on when it gets the focus, so it
-    // must not get it just because the window appeared.
+    // The start button has the focus of a window just shown, as on the
+    // original; the grid's keys act only once the user goes there.
     if (!m_grid->hasFocus())
         m_cmdMiroir->setFocus(Qt::OtherFocusReason);
 }
@@ -986,8 +1015,26 @@ void frmKelvadon::setTimerEnabled(bool enabled) {
 
 void frmKelvadon::setTrayTip(const QString& tip) {
     m_trayTip = tip;
-    if (m_tray)
-        m_tray->setToolTip(tip);
+    // A new pass starts the warnings afresh: the mark says what the last
+    // pass met.
+    if (m_controller && m_controller->passRunning() && !ProcessingStopped()
+        && m_trayState != TrayState::InPass)
+        m_trayWarning.clear();
+    updateTrayLook();
+}
+
+void frmKelvadon::updateTrayLook() {
+    if (ProcessingStopped())
+        m_trayState = TrayState::Stopped;
+    else if (m_controller && m_controller->passRunning())
+        m_trayState = TrayState::InPass;
+    else
+        m_trayState = TrayState::Waiting;
+    if (!m_tray)
+        return;
+    m_tray->setIcon(trayPicture(m_trayState, !m_trayWarning.isEmpty()));
+    m_tray->setToolTip(m_trayWarning.isEmpty() ? m_trayTip
+                                               : m_trayTip + u'\n' + m_trayWarning);
 }
 
 void frmKelvadon::setStartStopLook(StartStopPicture picture, const QString& tooltip,
@@ -1067,6 +1114,52 @@ void frmKelvadon::showWarning(const QString& text) {
 
 void frmKelvadon::beep() {
     m_prompts.beep();
+}
+
+void frmKelvadon::markWarning(const QString& text) {
+    m_trayWarning = text;
+    updateTrayLook();
+}
+
+void frmKelvadon::notifyDesktop(const QString& text) {
+    if (!m_notifier)
+        m_notifier = new DesktopNotifier(QDBusConnection::sessionBus(), this);
+    m_notifier->notify(productTitle(), text);
+}
+
+// --- Window position ----------------------------------------------------------
+
+void frmKelvadon::placeAtStoredPosition() {
+    const QStringList parts = m_store.settings().WindowPosition.split(u',');
+    bool xRead = false;
+    bool yRead = false;
+    const int x = parts.size() == 2 ? parts[0].trimmed().toInt(&xRead) : 0;
+    const int y = parts.size() == 2 ? parts[1].trimmed().toInt(&yRead) : 0;
+    if (!xRead || !yRead)
+        return;
+    // An edited value or a screen since removed must not put the window
+    // out of sight: its title bar has to be on a screen.
+    const QRect title(QPoint(x, y), QSize(width(), 24));
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen->availableGeometry().contains(title)) {
+            move(x, y);
+            m_placedAt = pos();
+            return;
+        }
+    }
+}
+
+void frmKelvadon::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (isVisible() && !isMinimized() && pos() != m_placedAt)
+        m_positionTimer.start();
+}
+
+void frmKelvadon::storePosition() {
+    if (!isVisible() || isMinimized() || m_exitRequested || pos() == m_placedAt)
+        return;
+    m_placedAt = pos();
+    m_store.setWindowPosition(QString::number(m_placedAt.x()) + u',' + QString::number(m_placedAt.y()));
 }
 
 } // namespace torvanelo

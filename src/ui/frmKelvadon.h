@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FolderPairList.h"
+#include "Pictures.h"
 #include "ProcessingView.h"
 #include "WarningView.h"
 
@@ -27,6 +28,7 @@ class FolderGrid;
 class FolderPairModel;
 class ProcessingController;
 class SettingsStore;
+class DesktopNotifier;
 class UserPrompts;
 class frmSplash;
 
@@ -79,6 +81,9 @@ public:
     // Check marks of every menu toggle and the legend/file-lists layout, from
     // the settings.
     void showSettingsMarks();
+    // Moves the window where the user left it last, when that place is still
+    // on a screen; else it stays centred.
+    void placeAtStoredPosition();
     // ProgressBarAttente: 0 to DefaultDelay - 1, or to 1 below 2 seconds.
     void updateCountdownRange();
     // Rewrites every caption in the current language.
@@ -94,14 +99,24 @@ public:
     void endOnPairFileFault(PairFileFault fault);
 
     // --- Tray, splash, window states ---------------------------------------
-    // Adds the tray icon with the tip T; without a system tray the program
-    // goes on without one.
+    // Adds the tray icon with the tip T. It is made even without a system
+    // tray, so that it appears when a tray does (a panel that starts after
+    // the program).
     void addTrayIcon();
     void removeTrayIcon();
     QSystemTrayIcon* trayIcon() const { return m_tray; }
     const QString& trayTip() const { return m_trayTip; }
-    // Minimized means hidden: the program lives in the tray only.
+    // Minimized means hidden, the program living in the tray only, while a
+    // tray shows its icon (and for the service run on no screen at all);
+    // otherwise an ordinary minimized window, never a program out of reach.
     void minimizeToTray();
+    // True while the tray shows the icon, or no one could see the window.
+    bool hidesWhenMinimized() const;
+    // What the tray icon's picture and tip say.
+    TrayState trayState() const { return m_trayState; }
+    // The last unknown-folder warning since the start of the last pass;
+    // empty when none.
+    const QString& trayWarning() const { return m_trayWarning; }
     // Normal state, shown, in front, with the focus.
     void restoreWindow();
     // The tray double-click: restore when hidden, minimize otherwise.
@@ -148,6 +163,8 @@ public:
     // --- WarningView -------------------------------------------------------
     void showWarning(const QString& text) override;
     void beep() override;
+    void markWarning(const QString& text) override;
+    void notifyDesktop(const QString& text) override;
 
 signals:
     // Pair editing. folderKind: 1 source browsed, 2 target browsed, 3 source
@@ -182,6 +199,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -213,6 +231,8 @@ private:
     void legendPress(QLabel* legend, bool bold);
     void splashKeyPressed();
     void updateTrayOnlyItems();
+    void updateTrayLook();
+    void storePosition();
     void setMessageColour(bool disabledPair);
 
     SettingsStore& m_store;
@@ -269,6 +289,14 @@ private:
     QTimer m_Timer1;
     QSystemTrayIcon* m_tray = nullptr;
     QString m_trayTip;
+    TrayState m_trayState = TrayState::Stopped;
+    QString m_trayWarning;
+    bool m_serviceMode = false;
+    // Where the window was put by the program; a move elsewhere is the
+    // user's, and is remembered.
+    QPoint m_placedAt;
+    QTimer m_positionTimer;
+    DesktopNotifier* m_notifier = nullptr;
     QPointer<frmSplash> m_splash;
     int m_describedRow = -1;
     QString m_messageText;

@@ -35,6 +35,7 @@ FolderWarnings::FolderWarnings(const Settings& settings, const Clock& clock, War
 void FolderWarnings::deliver(FolderKind kind, const QString& folder, DayJournal* journal) {
     const QString text = FolderWarningText(kind, m_settings.Language, m_clock.now().time());
     const QString folderText = FolderPrefix(folder);
+    m_view.markWarning(text);
 
     if (m_settings.WarnOnScreen)
         m_view.showWarning(text);
@@ -50,6 +51,8 @@ void FolderWarnings::deliver(FolderKind kind, const QString& folder, DayJournal*
         m_view.beep();
     if (m_settings.WarnNetSend && !m_settings.NetSendMessage.isEmpty())
         m_runner.startShellDetached(netSendCommand(m_settings.NetSendMessage));
+    if (m_settings.WarnDesktop)
+        m_view.notifyDesktop(text + QStringLiteral(": ") + folderText);
 }
 
 } // namespace torvanelo

@@ -30,7 +30,9 @@ QString netSendCommand(const QString& text);
 //      service is installed and running;
 //   4. a beep;
 //   5. "net send " + the stored text through the shell, not waited for,
-//      never with an empty text.
+//      never with an empty text;
+//   6. a desktop notification.
+// The window is told of every warning first, whichever ways are on.
 class FolderWarnings {
 public:
     FolderWarnings(const Settings& settings, const Clock& clock, WarningView& view,

@@ -13,6 +13,11 @@ public:
     virtual void showWarning(const QString& text) = 0;
     // One system beep.
     virtual void beep() = 0;
+    // Every warning, whichever ways are on: the window may mark it (the
+    // tray icon does).
+    virtual void markWarning(const QString& text) { Q_UNUSED(text); }
+    // The warning as a desktop notification.
+    virtual void notifyDesktop(const QString& text) { Q_UNUSED(text); }
 };
 
 } // namespace torvanelo

@@ -1,5 +1,6 @@
 #include "ProcessingController.h"
 #include "ProgramFixture.h"
+#include "ProgramFolder.h"
 #include "SettingsStore.h"
 #include "TestFiles.h"
 #include "TestRegistry.h"
@@ -54,8 +55,13 @@ private slots:
             f.recordingRunner.queueNotStarted();
             QVERIFY(f.start(u"[Configuration]\nAutomatique=1\nVoirConsoleRar=1\n"_s, f.pairs(1)));
             QVERIFY(f.recordingRunner.runs.size() == 1 && !f.recordingRunner.runs[0].options.show);
-            QCOMPARE(f.shown(), QStringList{u"[error] Torvanelo - 1.0b: WinRar not installed\n\n"
-                                            u"Torvanelo cannot run"_s});
+            // The first line as it always was; the second says where rar was
+            // looked for.
+            QCOMPARE(f.shown(),
+                     QStringList{u"[error] Torvanelo - 1.0b: WinRar not installed\n"
+                                 u"Command \"rar\" looked for in %1, %2 and then in the folders "
+                                 u"of PATH\n\nTorvanelo cannot run"_s.arg(f.home(),
+                                                                        executableFolder())});
             QVERIFY(f.exits.empty() && f.window().isVisible() != service);
             QCOMPARE(f.find<QTimer>("Timer1")->isActive(), service);
             QVERIFY(service ? !f.action("mnuQuitter")->isEnabled()

@@ -29,6 +29,8 @@ frmPerformance::frmPerformance(SettingsStore& store, QWidget* parent)
     m_HScroll1->setSingleStep(1);
     m_HScroll1->setPageStep(1);
     m_HScroll1->setMinimumWidth(360);
+    // Keyboard users set it with the arrows, as with any other control.
+    m_HScroll1->setFocusPolicy(Qt::StrongFocus);
     m_lblMin = new QLabel(this);
     m_lblMin->setObjectName(QStringLiteral("lblMin"));
     m_lblMax = new QLabel(this);

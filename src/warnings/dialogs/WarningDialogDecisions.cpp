@@ -9,6 +9,7 @@ void storeWarningSettings(SettingsStore& store, const WarningChoice& choice) {
     store.setWarnBeep(choice.beep);
     store.setWarnNetSend(choice.netSend);
     store.setNetSendMessage(choice.netSendMessage);
+    store.setWarnDesktop(choice.desktop);
 }
 
 QString noMessageText(int language) {

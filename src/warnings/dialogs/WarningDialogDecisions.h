@@ -12,10 +12,12 @@ struct WarningChoice {
     bool beep = false;
     bool netSend = false;
     QString netSendMessage; // taken as typed: no trimming, no check
+    bool desktop = false;   // a desktop notification
 };
 
 // Writes "ErreurDossier", "ErreurDossierSon", "ErreurDossierNetSend" and
-// "MessageNetSend", in that order, each with its field.
+// "MessageNetSend", in that order, each with its field, then the desktop
+// notification's key.
 void storeWarningSettings(SettingsStore& store, const WarningChoice& choice);
 
 // The box of a Try with an empty text: French for 1, Portuguese for 2,

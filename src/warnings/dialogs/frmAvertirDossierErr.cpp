@@ -34,6 +34,8 @@ frmAvertirDossierErr::frmAvertirDossierErr(SettingsStore& store, UserPrompts& pr
     m_chkDossierErrSon->setObjectName(QStringLiteral("chkDossierErrSon"));
     m_chkDossierErrNetSend = new QCheckBox(this);
     m_chkDossierErrNetSend->setObjectName(QStringLiteral("chkDossierErrNetSend"));
+    m_chkDossierErrNotification = new QCheckBox(this);
+    m_chkDossierErrNotification->setObjectName(QStringLiteral("chkDossierErrNotification"));
     m_txtNetSend = new QLineEdit(this);
     m_txtNetSend->setObjectName(QStringLiteral("txtNetSend"));
     m_txtNetSend->setMinimumWidth(380);
@@ -63,6 +65,7 @@ frmAvertirDossierErr::frmAvertirDossierErr(SettingsStore& store, UserPrompts& pr
     all->addWidget(m_chkDossierErrSon);
     all->addWidget(m_chkDossierErrNetSend);
     all->addLayout(under);
+    all->addWidget(m_chkDossierErrNotification);
     all->addSpacing(6);
     all->addLayout(buttons);
     all->setSizeConstraint(QLayout::SetFixedSize);
@@ -73,6 +76,7 @@ frmAvertirDossierErr::frmAvertirDossierErr(SettingsStore& store, UserPrompts& pr
     m_chkDossierErr->setChecked(s.WarnOnScreen);
     m_chkDossierErrSon->setChecked(s.WarnBeep);
     m_chkDossierErrNetSend->setChecked(s.WarnNetSend);
+    m_chkDossierErrNotification->setChecked(s.WarnDesktop);
     m_txtNetSend->setText(s.NetSendMessage);
     chkDossierErrNetSend_Click();
     retranslate();
@@ -93,6 +97,8 @@ void frmAvertirDossierErr::retranslate() {
     m_chkDossierErrSon->setText(Tr(language, u"Avertissement sonore", u"Beep warning"));
     m_chkDossierErrNetSend->setText(Tr(language, u"Avertir par un message 'net send' (ci-dessous)",
                                        u"Warning using a 'net send' message (see below)"));
+    m_chkDossierErrNotification->setText(Tr(language, u"Avertir par une notification du bureau",
+                                            u"Warning using a desktop notification"));
     m_lblNetSend->setText(Tr(language,
                              u"NT seulement - utiliser WinPopup pour recevoir les messages",
                              u"NT only - use WinPopup to receive messages"));
@@ -123,7 +129,8 @@ void frmAvertirDossierErr::cmdEssayer_Click() {
 void frmAvertirDossierErr::accept() {
     storeWarningSettings(
         m_store, WarningChoice{m_chkDossierErr->isChecked(), m_chkDossierErrSon->isChecked(),
-                               m_chkDossierErrNetSend->isChecked(), m_txtNetSend->text()});
+                               m_chkDossierErrNetSend->isChecked(), m_txtNetSend->text(),
+                               m_chkDossierErrNotification->isChecked()});
     QDialog::accept();
 }
 

@@ -15,7 +15,7 @@ class UserPrompts;
 class frmKelvadon;
 
 // The ways of warning of an unknown folder: on screen and in the journal,
-// a beep, a net send message. Try starts "net send " + the text in the box
+// a beep, a net send message, a desktop notification (off until chosen). Try starts "net send " + the text in the box
 // through the shell at once, without waiting and without judging it; an
 // empty box gets the no-message box instead. OK stores the three choices and
 // the text as typed; Cancel changes nothing.
@@ -42,6 +42,7 @@ private:
     QCheckBox* m_chkDossierErr = nullptr;
     QCheckBox* m_chkDossierErrSon = nullptr;
     QCheckBox* m_chkDossierErrNetSend = nullptr;
+    QCheckBox* m_chkDossierErrNotification = nullptr;
     QLineEdit* m_txtNetSend = nullptr;
     QLabel* m_lblNetSend = nullptr;
     QPushButton* m_cmdEssayer = nullptr;
