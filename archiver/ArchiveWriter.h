@@ -59,9 +59,9 @@ struct FileEntry {
     int64_t mtimeSeconds = 0;
     uint32_t mtimeNanoseconds = 0;
     // Permission bits and owner, in records beside the Windows attributes.
-    std::optional<uint32_t> mode;
-    std::optional<uint64_t> uid;
-    std::optional<uint64_t> gid;
+    std::optional<uint32_t> mode = std::nullopt;
+    std::optional<uint64_t> uid = std::nullopt;
+    std::optional<uint64_t> gid = std::nullopt;
 };
 
 class ArchiveWriter {
