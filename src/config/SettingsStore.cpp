@@ -29,6 +29,13 @@ QString pathInFolder(const QString& folder, const QString& name) {
     return folder.endsWith(u'/') ? folder + name : folder + u'/' + name;
 }
 
+QString settingNotSavedText(int language, const QString& parametersFile) {
+    return Tr(language,
+              u"Le réglage n'a pas pu être enregistré: il vaut jusqu'à la fin du programme",
+              u"The setting could not be saved: it holds until the program ends")
+           + QStringLiteral("\r\n") + parametersFile;
+}
+
 SettingsStore::SettingsStore(const QString& programFolder)
     : m_programFolder(programFolder)
     , m_parameters(pathInFolder(programFolder, ProductName + QStringLiteral(".ini"))) {

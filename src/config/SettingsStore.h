@@ -83,6 +83,10 @@ private:
     Settings m_settings;
 };
 
+// Said by a dialog whose setting could not be written to the parameters
+// file: it holds until the program ends. The text, CR LF, the file's path.
+QString settingNotSavedText(int language, const QString& parametersFile);
+
 // Program folder + "/" + name, without doubling the '/' of the root.
 QString pathInFolder(const QString& folder, const QString& name);
 

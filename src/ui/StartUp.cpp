@@ -13,7 +13,29 @@
 #include "WindowTexts.h"
 #include "frmKelvadon.h"
 
+#include <cstdio>
+
 namespace torvanelo {
+
+namespace {
+
+// A parameters file that is there but cannot be read as text: defaults in
+// its place would have a batch job wait for ever. Said on standard error
+// (the box of a headless run goes there by itself), in the system log when
+// the service manager started the program, and in a box at the screen.
+void reportParametersFault(const QString& text, ServiceControl& service, UserPrompts& prompts) {
+    if (service.IsStartedAsService())
+        service.LogEvent(text, EventWarning);
+    if (prompts.canAnswer()) {
+        QString line = text;
+        line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+        std::fprintf(stderr, "%s: %s\n", qPrintable(ProductName), line.toLocal8Bit().constData());
+        std::fflush(stderr);
+    }
+    prompts.message(nullptr, UserPrompts::Icon::Error, UserPrompts::Buttons::Ok, ProductName, text);
+}
+
+} // namespace
 
 StartUp::StartUp(SettingsStore& store, frmKelvadon& window, ProcessingController& controller,
                  StartUpServices services)
@@ -34,6 +56,15 @@ bool StartUp::run() {
     if (m_services.acquireSingleInstance && !m_services.acquireSingleInstance()) {
         m_services.prompts.message(nullptr, UserPrompts::Icon::Warning, UserPrompts::Buttons::Ok,
                                    ProductName, alreadyRunningText(language));
+        m_window.exitProgram(1);
+        return false;
+    }
+    const ParametersFileState parameters = m_store.parametersFile().state();
+    if (parameters == ParametersFileState::Unreadable
+        || parameters == ParametersFileState::NotText) {
+        reportParametersFault(
+            parametersFileFaultText(language, parameters, m_store.parametersFile().path()),
+            m_services.service, m_services.prompts);
         m_window.exitProgram(1);
         return false;
     }

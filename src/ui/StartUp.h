@@ -30,12 +30,14 @@ struct StartUpServices {
 };
 
 // The start-up sequence, once, in this order: the title; the language; the
-// refusal of a second copy (before anything is shown); the machine in the
-// title; application or service mode (with the removal question when the
-// service is installed and the program was started by hand); every other
-// setting with its check marks; the tray icon; the countdown range; the
-// captions in the language; the archiver check ("rar -?", hidden); the
-// pairs; and the automatic start, hidden in the tray, or the window shown.
+// refusal of a second copy (before anything is shown); the end, in failure,
+// on a parameters file that is there but cannot be read as text; the
+// machine in the title; application or service mode (with the removal
+// question when the service is installed and the program was started by
+// hand); every other setting with its check marks; the tray icon; the
+// countdown range; the captions in the language; the archiver check
+// ("rar -?", hidden); the pairs; and the automatic start, hidden in the
+// tray, or the window shown.
 //
 // Every end on the way goes through frmKelvadon::exitProgram, whose handler
 // decides what ending means (leave main, or record it in tests).

@@ -39,7 +39,8 @@ void MainProgram::connectCommands() {
                      &FolderContents::mnuAfficherFichiers_Click);
 
     // Journals.
-    auto* journals = new JournalWindows(window, *m_store, m_services.files, m_services.prompts);
+    auto* journals = new JournalWindows(window, *m_store, m_services.files,
+                                        m_services.clock, m_services.prompts);
     QObject::connect(&window, &frmKelvadon::logViewerRequested, journals,
                      &JournalWindows::openViewer);
     QObject::connect(&window, &frmKelvadon::logFolderDialogRequested, journals,
@@ -49,8 +50,8 @@ void MainProgram::connectCommands() {
 
     // Help and About.
     QObject::connect(&window, &frmKelvadon::helpRequested, &window, [this] {
-        ShowHelp(executableFolder(), m_store->settings().Language, m_services.files,
-                 m_services.prompts, m_window.get());
+        ShowHelp({m_store->programFolder(), executableFolder()}, m_store->settings().Language,
+                 m_services.files, m_services.prompts, m_window.get());
     });
     QObject::connect(&window, &frmKelvadon::aboutRequested, &window, [this] {
         frmAbout about(m_store->settings().Language, m_window.get());

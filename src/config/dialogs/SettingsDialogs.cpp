@@ -21,10 +21,11 @@ void connectSettingsDialogs(frmKelvadon& window, SettingsStore& store,
                              &window);
                          dialog.exec();
                      });
-    QObject::connect(&window, &frmKelvadon::performanceDialogRequested, &window, [&window, &store] {
-        frmPerformance dialog(store, &window);
-        dialog.exec();
-    });
+    QObject::connect(&window, &frmKelvadon::performanceDialogRequested, &window,
+                     [&window, &store, &prompts] {
+                         frmPerformance dialog(store, prompts, &window);
+                         dialog.exec();
+                     });
     QObject::connect(&window, &frmKelvadon::prefixDialogRequested, &window,
                      [&window, &store, &prompts] {
                          frmPrefixeCible dialog(store, prompts, &window);

@@ -4,6 +4,7 @@
 #include "DialogLook.h"
 #include "SettingsStore.h"
 #include "Texts.h"
+#include "UserPrompts.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -15,9 +16,10 @@
 
 namespace torvanelo {
 
-frmPerformance::frmPerformance(SettingsStore& store, QWidget* parent)
+frmPerformance::frmPerformance(SettingsStore& store, UserPrompts& prompts, QWidget* parent)
     : QDialog(parent)
-    , m_store(store) {
+    , m_store(store)
+    , m_prompts(prompts) {
     setObjectName(QStringLiteral("frmPerformance"));
     setDialogLook(this);
 
@@ -76,7 +78,11 @@ void frmPerformance::retranslate() {
 }
 
 void frmPerformance::accept() {
-    m_store.setPerformance(qint16(m_HScroll1->value()));
+    const bool saved = m_store.setPerformance(qint16(m_HScroll1->value()));
+    if (!saved)
+        m_prompts.message(
+            this, UserPrompts::Icon::Warning, UserPrompts::Buttons::Ok, productTitle(),
+            settingNotSavedText(m_store.settings().Language, m_store.parametersFile().path()));
     QDialog::accept();
 }
 

@@ -9,15 +9,16 @@ class QScrollBar;
 namespace torvanelo {
 
 class SettingsStore;
+class UserPrompts;
 
 // The message-loop turns each yield gives the window, 1 to 100, on a scroll
-// bar. OK stores the bar's position; it takes effect at the next yield.
-// Cancel changes nothing.
+// bar. OK stores the bar's position; it takes effect at the next yield (and
+// is said when it could not be written). Cancel changes nothing.
 class frmPerformance final : public QDialog {
     Q_OBJECT
 
 public:
-    explicit frmPerformance(SettingsStore& store, QWidget* parent = nullptr);
+    frmPerformance(SettingsStore& store, UserPrompts& prompts, QWidget* parent = nullptr);
 
     void accept() override;
 
@@ -28,6 +29,7 @@ private:
     void retranslate();
 
     SettingsStore& m_store;
+    UserPrompts& m_prompts;
     QLabel* m_lblPerformance = nullptr;
     QScrollBar* m_HScroll1 = nullptr;
     QLabel* m_lblMin = nullptr;

@@ -75,7 +75,11 @@ void frmPrefixeCible::accept() {
         m_Text1->setFocus(Qt::OtherFocusReason);
         return;
     }
-    m_store.setCompressedPrefix(check.stored);
+    const bool saved = m_store.setCompressedPrefix(check.stored);
+    if (!saved)
+        m_prompts.message(
+            this, UserPrompts::Icon::Warning, UserPrompts::Buttons::Ok, productTitle(),
+            settingNotSavedText(m_store.settings().Language, m_store.parametersFile().path()));
     QDialog::accept();
 }
 

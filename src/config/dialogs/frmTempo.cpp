@@ -131,7 +131,11 @@ void frmTempo::accept() {
         m_Text1->setFocus(Qt::OtherFocusReason);
         return;
     }
-    m_store.setDefaultDelay(qint16(*delay));
+    const bool saved = m_store.setDefaultDelay(qint16(*delay));
+    if (!saved)
+        m_prompts.message(
+            this, UserPrompts::Icon::Warning, UserPrompts::Buttons::Ok, productTitle(),
+            settingNotSavedText(m_store.settings().Language, m_store.parametersFile().path()));
     if (m_delayChanged)
         m_delayChanged();
     QDialog::accept();

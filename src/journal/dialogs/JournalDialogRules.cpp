@@ -1,5 +1,6 @@
 #include "JournalDialogRules.h"
 
+#include "DailyLog.h"
 #include "NumericText.h"
 #include "Texts.h"
 
@@ -38,6 +39,23 @@ bool isUnder(const QString& path, QStringView root) {
 
 QString JournalDate(const QString& journalName) {
     return journalName.mid(JournalDatePrefix.size(), DateLength);
+}
+
+int ViewerJournalToOpen(const std::vector<QString>& names, const QDate& today) {
+    int latest = -1;
+    QDate latestDate;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const auto date = JournalNameDate(names[i]);
+        if (!date)
+            continue;
+        if (*date == today)
+            return int(i);
+        if (!latestDate.isValid() || *date > latestDate) {
+            latestDate = *date;
+            latest = int(i);
+        }
+    }
+    return latest;
 }
 
 QPoint ViewerLabelTwips(int index) {

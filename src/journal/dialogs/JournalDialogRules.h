@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QPoint>
 #include <QString>
 #include <QStringView>
@@ -16,6 +17,12 @@ namespace torvanelo {
 // The date a journal is listed under: the ten characters after
 // "Log Torvanelo " in its name (fewer when the name is shorter).
 QString JournalDate(const QString& journalName);
+
+// The journal the viewer opens at once, as an index into the listed names
+// (ascending): today's, or else the latest of the program's own dated
+// journals, never a name that merely sorts last ("Log Torvanelo
+// backup.htm"). -1 when there is none.
+int ViewerJournalToOpen(const std::vector<QString>& names, const QDate& today);
 
 // Where date label `index` goes, in twips: rows of four from 120, 120, the
 // columns at 120, 1080, 2040 and 3000, each row 360 below the one before.

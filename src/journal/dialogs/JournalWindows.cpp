@@ -9,11 +9,12 @@
 namespace torvanelo {
 
 JournalWindows::JournalWindows(frmKelvadon& window, SettingsStore& store, FileSystem& files,
-                               UserPrompts& prompts)
+                               const Clock& clock, UserPrompts& prompts)
     : QObject(&window)
     , m_window(window)
     , m_store(store)
     , m_files(files)
+    , m_clock(clock)
     , m_prompts(prompts) {
     setObjectName(QStringLiteral("JournalWindows"));
 }
@@ -35,7 +36,7 @@ void JournalWindows::openViewer() {
         return;
     }
     delete m_viewer.data();
-    m_viewer = new frmVoirLogs(m_store.settings(), m_files, m_prompts);
+    m_viewer = new frmVoirLogs(m_store.settings(), m_files, m_clock, m_prompts);
     m_viewer->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_viewer, &frmVoirLogs::minimizeMainWindowRequested, &m_window,
             &frmKelvadon::minimizeToTray);
@@ -47,7 +48,7 @@ void JournalWindows::openViewer() {
 }
 
 void JournalWindows::openLogFolderDialog() {
-    frmPathLogs dialog(m_store, &m_window);
+    frmPathLogs dialog(m_store, m_prompts, &m_window);
     dialog.exec();
 }
 

@@ -5,6 +5,7 @@
 
 namespace torvanelo {
 
+class Clock;
 class FileSystem;
 class SettingsStore;
 class UserPrompts;
@@ -18,7 +19,7 @@ class JournalWindows final : public QObject {
     Q_OBJECT
 
 public:
-    JournalWindows(frmKelvadon& window, SettingsStore& store, FileSystem& files,
+    JournalWindows(frmKelvadon& window, SettingsStore& store, FileSystem& files, const Clock& clock,
                    UserPrompts& prompts);
     ~JournalWindows() override;
 
@@ -38,6 +39,7 @@ private:
     frmKelvadon& m_window;
     SettingsStore& m_store;
     FileSystem& m_files;
+    const Clock& m_clock;
     UserPrompts& m_prompts;
     QPointer<frmVoirLogs> m_viewer;
 };

@@ -3,6 +3,7 @@
 #include "JournalDialogRules.h"
 #include "SettingsStore.h"
 #include "Texts.h"
+#include "UserPrompts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -27,10 +28,12 @@ bool canShow(const QString& folder) {
 
 } // namespace
 
-frmPathLogs::frmPathLogs(SettingsStore& store, QWidget* parent, std::vector<QString> drives)
+frmPathLogs::frmPathLogs(SettingsStore& store, UserPrompts& prompts, QWidget* parent,
+                         std::vector<QString> drives)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowCloseButtonHint)
     , m_store(store)
+    , m_prompts(prompts)
     , m_drives(drives.empty() ? MountedDrives() : std::move(drives)) {
     setObjectName(QStringLiteral("frmPathLogs"));
     setModal(true);
@@ -196,9 +199,15 @@ void frmPathLogs::Chemins_Change(const QString& folder) {
 }
 
 void frmPathLogs::cmdOK_Click() {
-    m_store.setLogEnabled(m_chkLogs->isChecked());
-    m_store.setLogFileNames(m_chkFichiersLogs->isChecked());
-    m_store.setLogFolder(m_folder);
+    // Each key is written even when one before it failed: the settings are in
+    // force in memory all the same, and the user is told once.
+    bool saved = m_store.setLogEnabled(m_chkLogs->isChecked());
+    saved = m_store.setLogFileNames(m_chkFichiersLogs->isChecked()) && saved;
+    saved = m_store.setLogFolder(m_folder) && saved;
+    if (!saved)
+        m_prompts.message(
+            this, UserPrompts::Icon::Warning, UserPrompts::Buttons::Ok, productTitle(),
+            settingNotSavedText(m_store.settings().Language, m_store.parametersFile().path()));
     accept();
 }
 

@@ -16,20 +16,22 @@ class QTreeView;
 namespace torvanelo {
 
 class SettingsStore;
+class UserPrompts;
 
 // The journal settings dialog: logging on or off (chkLogs), the names of
 // processed files journaled or not (chkFichiersLogs), and the journal folder
 // chosen on a list of drives (Lecteurs, the mount points) and a folder tree
 // of the chosen drive (Chemins). OK writes "Logs", "FichiersLogs" and
 // "PathLogs", in that order, the folder even when logging is off. A drive or
-// folder that cannot be shown leaves the previous choice, without a message.
+// folder that cannot be shown leaves the previous choice, without a message;
+// a setting that cannot be written is in force all the same, and said.
 class frmPathLogs final : public QDialog {
     Q_OBJECT
 
 public:
     // `drives` are the mount points offered, "/" first.
-    explicit frmPathLogs(SettingsStore& store, QWidget* parent = nullptr,
-                         std::vector<QString> drives = {});
+    frmPathLogs(SettingsStore& store, UserPrompts& prompts, QWidget* parent = nullptr,
+                std::vector<QString> drives = {});
 
     // The folder OK would store, as lblDossier shows it.
     const QString& currentFolder() const { return m_folder; }
@@ -51,6 +53,7 @@ private:
     void Chemins_Change(const QString& folder);
 
     SettingsStore& m_store;
+    UserPrompts& m_prompts;
     std::vector<QString> m_drives;
     std::map<QString, QString> m_lastFolderOfDrive;
     QString m_drive;

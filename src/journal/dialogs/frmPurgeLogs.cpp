@@ -125,8 +125,12 @@ void frmPurgeLogs::cmdOK_Click() {
                           InvalidValueText(m_store.settings().Language, typed));
         return;
     }
-    m_store.setPurgeOldLogs(m_chkPurgeLogs->isChecked());
-    m_store.setLogRetention(qint16(*retention));
+    bool saved = m_store.setPurgeOldLogs(m_chkPurgeLogs->isChecked());
+    saved = m_store.setLogRetention(qint16(*retention)) && saved;
+    if (!saved)
+        m_prompts.message(
+            this, UserPrompts::Icon::Warning, UserPrompts::Buttons::Ok, productTitle(),
+            settingNotSavedText(m_store.settings().Language, m_store.parametersFile().path()));
     accept();
 }
 

@@ -1,5 +1,6 @@
 #include "frmVoirLogs.h"
 
+#include "Clock.h"
 #include "DailyLog.h"
 #include "FileSystem.h"
 #include "FolderPrefix.h"
@@ -46,11 +47,12 @@ QString ViewerCaption(int language) {
            + Tr(language, u"] ->", u": close] ->");
 }
 
-frmVoirLogs::frmVoirLogs(const Settings& settings, FileSystem& files, UserPrompts& prompts,
-                         QWidget* parent)
+frmVoirLogs::frmVoirLogs(const Settings& settings, FileSystem& files, const Clock& clock,
+                         UserPrompts& prompts, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowStaysOnTopHint)
     , m_settings(settings)
     , m_files(files)
+    , m_clock(clock)
     , m_prompts(prompts) {
     setObjectName(QStringLiteral("frmVoirLogs"));
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -98,12 +100,13 @@ void frmVoirLogs::Form_Load() {
     placeTopRight();
 
     m_folder = m_settings.LogFolder;
-    for (const QString& name : ListJournals(m_files, m_folder))
+    const std::vector<QString> names = ListJournals(m_files, m_folder);
+    for (const QString& name : names)
         addLabel(name);
-    if (!m_labels.empty()) {
-        const int newest = labelCount() - 1;
-        markVisited(newest);
-        OpenDocument(journalPath(newest));
+    const int current = ViewerJournalToOpen(names, m_clock.now().date());
+    if (current >= 0) {
+        markVisited(current);
+        OpenDocument(journalPath(current));
     }
 
     m_VScroll1->setRange(0, ViewerScrollMaximum(labelCount(), WindowHeight));

@@ -12,6 +12,7 @@ class QScrollBar;
 
 namespace torvanelo {
 
+class Clock;
 class FileSystem;
 class UserPrompts;
 struct Settings;
@@ -20,8 +21,8 @@ struct Settings;
 // above the others without taking the focus, that lists the journals of the
 // journal folder by date, in rows of four, oldest first. A click on a date
 // opens that journal in the browser (OpenDocument) and draws the date in
-// purple; the right button offers to delete it. On opening, the newest
-// journal is opened at once.
+// purple; the right button offers to delete it. On opening, today's journal
+// (or else the latest of the program's own) is opened at once.
 //
 // The window is built afresh at each opening; journals written or deleted
 // meanwhile show at the next one. Each label stands for the file it was
@@ -30,8 +31,8 @@ class frmVoirLogs final : public QWidget {
     Q_OBJECT
 
 public:
-    frmVoirLogs(const Settings& settings, FileSystem& files, UserPrompts& prompts,
-                QWidget* parent = nullptr);
+    frmVoirLogs(const Settings& settings, FileSystem& files, const Clock& clock,
+                UserPrompts& prompts, QWidget* parent = nullptr);
 
     // The date labels, in listing order (index 0 is the oldest).
     int labelCount() const { return int(m_labels.size()); }
@@ -81,6 +82,7 @@ private:
 
     const Settings& m_settings;
     FileSystem& m_files;
+    const Clock& m_clock;
     UserPrompts& m_prompts;
     QString m_folder;
     std::vector<DateLabel> m_labels;

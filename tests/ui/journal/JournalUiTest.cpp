@@ -3,6 +3,7 @@
 #include "HelpDocument.h"
 #include "JournalWindows.h"
 #include "NameCodec.h"
+#include "PermissionsEnforced.h"
 #include "ProgramFixture.h"
 #include "ScratchFolder.h"
 #include "ScratchMount.h"
@@ -96,37 +97,60 @@ private slots:
             QCOMPARE(FormatSize(bytes, QLocale(QLocale::German)), u"1024KB (1.048.575 bytes)"_s);
     }
 
-    // A folder of the document's name is no document.
+    // The document is looked for in the program folder, then beside the
+    // executable, in the language's own name only; a folder of the
+    // document's name is no document. When nothing opens it, the user is
+    // told with its path.
     void helpFollowsTheLanguage_data() {
         QTest::addColumn<int>("language");
-        QTest::addColumn<QStringList>("present");
-        QTest::addColumn<QString>("shown"); // the document opened, or the message
+        QTest::addColumn<QStringList>("present"); // "home/" or "exe/" + the name
+        QTest::addColumn<bool>("opens");          // the desktop opens documents
+        QTest::addColumn<QString>("shown");       // the document opened, or the message
         const QString fr = u"TorvaneloHelpFR.htm"_s;
         const QString en = u"TorvaneloHelpEN.htm"_s;
-        QTest::newRow("French, both") << 1 << QStringList{fr, en} << fr;
-        QTest::newRow("other code, both") << 2 << QStringList{fr, en} << en;
+        QTest::newRow("French, both, in both folders")
+            << 1 << QStringList{u"home/"_s + fr, u"home/"_s + en, u"exe/"_s + fr} << true
+            << u"home/"_s + fr;
+        QTest::newRow("other code, beside the executable only")
+            << 2 << QStringList{u"exe/"_s + fr, u"exe/"_s + en} << true << u"exe/"_s + en;
         QTest::newRow("French, English only")
-            << 1 << QStringList{en}
+            << 1 << QStringList{u"home/"_s + en, u"exe/"_s + en} << true
             << u"[information] Torvanelo: La documentation n'est pas encore disponible..."_s;
         QTest::newRow("English, a folder")
-            << 0 << QStringList{}
+            << 0 << QStringList{} << true
             << u"[information] Torvanelo: Documentation not yet available..."_s;
+        QTest::newRow("English, nothing opens it")
+            << 0 << QStringList{u"exe/"_s + en} << false
+            << u"exe/"_s + en
+                   + u"|[warning] Torvanelo: No program could open the documentation\r\n"_s
+                   + u"exe/"_s + en;
+        QTest::newRow("French, nothing opens it")
+            << 1 << QStringList{u"home/"_s + fr} << false
+            << u"home/"_s + fr
+                   + u"|[warning] Torvanelo: Aucun programme n'a pu ouvrir la documentation\r\n"_s
+                   + u"home/"_s + fr;
     }
     void helpFollowsTheLanguage() {
         QFETCH(int, language);
         QFETCH(QStringList, present);
+        QFETCH(bool, opens);
         ScratchFolder folder;
+        QVERIFY(QDir(folder.path()).mkdir(u"home"_s) && QDir(folder.path()).mkdir(u"exe"_s));
         for (const QString& name : present)
             QVERIFY(writeFile(folder.filePath(name), "<html></html>"));
-        QVERIFY(!present.isEmpty() || QDir(folder.path()).mkdir(u"TorvaneloHelpEN.htm"_s));
+        QVERIFY(!present.isEmpty() || QDir(folder.path()).mkdir(u"home/TorvaneloHelpEN.htm"_s));
         LinuxFileSystem files;
         ScriptedUserPrompts prompts;
-        RecordedDocuments documents;
-        ShowHelp(folder.path(), language, files, prompts, nullptr);
-        QStringList shown = documents.paths.replaceInStrings(folder.path() + u'/', QString());
+        QStringList shown;
+        const DocumentOpenerOverride opener([&](const QUrl& url) {
+            shown << url.toLocalFile();
+            return opens;
+        });
+        ShowHelp({folder.filePath(u"home"_s), folder.filePath(u"exe"_s)}, language, files, prompts,
+                 nullptr);
         for (const auto& message : prompts.messages)
             shown << said(message);
-        QTEST(shown.join(u'|'), "shown");
+        QTEST(shown.join(u'|').replace(folder.path() + u'/', QString()), "shown");
     }
 
     // Spaces, '#' and '%' are part of the name, not of the address; a name
@@ -142,8 +166,8 @@ private slots:
     // journals (the journal's own tests count the other cases): nothing is
     // deleted before the day's journal is created; then the oldest go until,
     // with the new day's journal, 10 remain. A folder of a journal's name is
-    // not counted. The viewer lists what remains and opens the newest at
-    // once, drawn as visited.
+    // not counted, nor a user's copy. The viewer lists what remains and opens
+    // today's at once, drawn as visited.
     void purgeThenListing() {
         const int older = 25;
         const int kept = 10;
@@ -151,6 +175,7 @@ private slots:
         std::vector<QDate> dates = prepareJournals(f, older);
         const QString journals = f.path(u"journaux"_s);
         QVERIFY(QDir(journals).mkdir(u"Log Torvanelo 1999-01-01.htm"_s));
+        QVERIFY(writeFile(journals + u"/Log Torvanelo (copie).htm"_s, "mine"));
         QVERIFY(f.start(QString(), f.pairs(1)));
         ModalDriver driver([](QDialog* dialog) {
             control<QCheckBox>(dialog, "chkPurgeLogs")->setChecked(true);
@@ -158,28 +183,34 @@ private slots:
             click(dialog, "cmdOK");
         });
         f.action("mnuPurgeLogs")->trigger();
-        QVERIFY(f.action("mnuPurgeLogs")->isChecked() && journalsIn(journals).size() == older);
+        QVERIFY(f.action("mnuPurgeLogs")->isChecked() && journalsIn(journals).size() == older + 1);
         f.command(u"cmdMiroir"_s);
         dates.push_back(f.clock.now().date());
         QStringList expected;
         for (auto date = dates.end() - kept; date != dates.end(); ++date)
             expected << journalName(*date);
-        QCOMPARE(journalsIn(journals), expected);
+        QCOMPARE(journalsIn(journals), QStringList{u"Log Torvanelo (copie).htm"_s} + expected);
+        QVERIFY(QFile::remove(journals + u"/Log Torvanelo (copie).htm"_s));
+        // A journal dated later (a clock set wrong once) sorts last; today's
+        // is the one opened.
+        QVERIFY(writeFile(journals + u'/' + journalName(QDate(2099, 1, 1)), "x"));
         RecordedDocuments opened;
         frmVoirLogs* viewer = openViewer(f);
-        QVERIFY(viewer && viewer->labelCount() == kept);
+        QVERIFY(viewer && viewer->labelCount() == kept + 1);
         for (int i = 0; i < kept; ++i)
             QCOMPARE(viewer->dateLabel(i)->text(), expected[i].mid(14, 10));
         QCOMPARE(opened.paths, QStringList{journals + u'/' + expected.back()});
         QCOMPARE(viewer->dateLabel(kept - 1)->palette().color(QPalette::WindowText), Purple);
+        QVERIFY(viewer->dateLabel(kept)->palette().color(QPalette::WindowText) != Purple);
         QVERIFY(viewer->dateLabel(0)->palette().color(QPalette::WindowText) != Purple);
     }
 
     // Deletion through the pop-up menu: a journal that could not go keeps
     // its label; the others keep their places and their files. A name that
     // is not a date is listed under the ten characters after the prefix,
-    // and its label opens that very file; markup in a name stays text. A
-    // click opens the journal and sends the main window to the tray.
+    // and its label opens that very file; markup in a name stays text. On
+    // opening, the latest dated journal opens. A click opens the journal and
+    // sends the main window to the tray.
     void deleteAndOpenFromTheViewer_data() {
         QTest::addColumn<bool>("yes");
         QTest::addColumn<bool>("readOnly"); // the folder: the journal cannot go
@@ -221,9 +252,11 @@ private slots:
                 && viewer->dateLabel(1)->isHidden() == gone);
         QVERIFY(viewer->dateLabel(2)->pos() == before && viewer->dateLabel(0)->isVisible());
         QCOMPARE(journalsIn(journals).size(), gone ? 4 : 5);
-        QTest::mouseClick(viewer->dateLabel(0), Qt::LeftButton, {}, QPoint(2, 2));
-        QCOMPARE(opened.paths, (QStringList{journals + u"/Log Torvanelo backup.htm"_s,
-                                            journals + u'/' + journalName(dates[0])}));
+        QTest::mouseClick(viewer->dateLabel(4), Qt::LeftButton, {}, QPoint(2, 2));
+        // Without today's journal, the latest dated one opened at once, not
+        // the name that sorts last.
+        QCOMPARE(opened.paths, (QStringList{journals + u'/' + journalName(dates[2]),
+                                            journals + u"/Log Torvanelo backup.htm"_s}));
         QTRY_VERIFY(!f.window().isVisible());
         QVERIFY(!readOnly || mount->setReadOnly(false));
     }
@@ -255,6 +288,50 @@ private slots:
             QVERIFY(button[3] == 'O' || f.snapshot() == before);
         }
         QVERIFY(f.prompts.messages.empty());
+    }
+
+    // A journal setting that cannot be written (the program folder and the
+    // parameters file read-only) is in force for the run all the same, and
+    // the dialog says so; the file stays as it was.
+    void unsavedJournalSettingIsSaid_data() {
+        QTest::addColumn<QByteArray>("entry");
+        QTest::addColumn<int>("language");
+        QTest::newRow("purge, French") << "mnuPurgeLogs"_ba << 1;
+        QTest::newRow("journal folder, English") << "mnuDefinirLogs"_ba << 0;
+    }
+    void unsavedJournalSettingIsSaid() {
+        QFETCH(QByteArray, entry);
+        QFETCH(int, language);
+        ProgramFixture f;
+        const QString ini = f.path(u"Torvanelo.ini"_s);
+        QVERIFY(f.start(u"[Configuration]\nLangue="_s + QString::number(language) + u'\n'));
+        const QByteArray before = f.snapshot();
+        QVERIFY(setMode(ini, 0444) && setMode(f.home(), 0555));
+        {
+            const PermissionsEnforced ordinaryUser;
+            ModalDriver driver([](QDialog* dialog) {
+                if (auto* purge = control<QCheckBox>(dialog, "chkPurgeLogs")) {
+                    purge->setChecked(true);
+                    control<QLineEdit>(dialog, "Text1")->setText(u"20"_s);
+                } else {
+                    control<QCheckBox>(dialog, "chkLogs")->setChecked(true);
+                }
+                click(dialog, "cmdOK");
+            });
+            f.action(entry.constData())->trigger();
+        }
+        QVERIFY(setMode(f.home(), 0700) && setMode(ini, 0644));
+        QCOMPARE(f.shown(),
+                 QStringList{u"[warning] Torvanelo 1.0b: "_s
+                             + (language == 1 ? u"Le réglage n'a pas pu être enregistré: il vaut "
+                                                u"jusqu'à la fin du programme\r\n"_s
+                                              : u"The setting could not be saved: it holds until "
+                                                u"the program ends\r\n"_s)
+                             + ini});
+        const Settings& s = f.program().store().settings();
+        QVERIFY(entry == "mnuPurgeLogs" ? s.PurgeOldLogs && s.LogRetention == 20 : s.LogEnabled);
+        QVERIFY(f.action(entry.constData())->isChecked());
+        QCOMPARE(f.snapshot(), before);
     }
 
     // The main window empty in English; in French with a disabled pair,
