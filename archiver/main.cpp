@@ -32,7 +32,8 @@ constexpr const char* Usage =
     "  -os  store the files' \"user.\" extended attributes as NTFS streams\n"
     "  -df  delete the files once the archive is complete and on disk\n"
 
-    "  --   end of switches\n"    "\n"
+    "  --   end of switches\n"
+    "\n"
     "TORVANELO_STREAM_FORM=samba restores Windows streams as Samba's\n"
     "user.DosStream.NAME:$DATA attributes instead of user.NAME.\n"
     "\n"
