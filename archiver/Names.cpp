@@ -313,10 +313,10 @@ std::string foldedCase(std::string_view body) {
 std::optional<StreamForm> streamFormFromEnvironment() {
     const char* value = std::getenv("TORVANELO_STREAM_FORM");
     const std::string_view text = value == nullptr ? std::string_view() : std::string_view(value);
-    if (text.empty() || text == "plain")
-        return StreamForm::Plain;
-    if (text == "samba")
+    if (text.empty() || text == "samba")
         return StreamForm::Samba;
+    if (text == "plain")
+        return StreamForm::Plain;
     return std::nullopt;
 }
 

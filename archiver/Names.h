@@ -35,8 +35,8 @@ std::string quotedName(std::string_view name);
 // streams_xattr form "user.DosStream.X:$DATA", or the plain "user.X" (the
 // convention of ntfs-3g and Netatalk).
 enum class StreamForm { Plain, Samba };
-// TORVANELO_STREAM_FORM: "samba" for Samba's form; unset, empty or "plain"
-// for the plain one. nullopt for any other value.
+// TORVANELO_STREAM_FORM: "plain" for the plain form; unset, empty or
+// "samba" for Samba's. nullopt for any other value.
 std::optional<StreamForm> streamFormFromEnvironment();
 
 // The stream names of one file's extended attributes, in their order:

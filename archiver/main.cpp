@@ -31,11 +31,10 @@ constexpr const char* Usage =
     "Switches:\n"
     "  -os  store the files' \"user.\" extended attributes as NTFS streams\n"
     "  -df  delete the files once the archive is complete and on disk\n"
-
     "  --   end of switches\n"
     "\n"
-    "TORVANELO_STREAM_FORM=samba restores Windows streams as Samba's\n"
-    "user.DosStream.NAME:$DATA attributes instead of user.NAME.\n"
+    "Windows streams become Samba's user.DosStream.NAME:$DATA attributes, or\n"
+    "user.NAME with TORVANELO_STREAM_FORM=plain.\n"
     "\n"
     "Exit status:\n"
     "  0   success\n"
