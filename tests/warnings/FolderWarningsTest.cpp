@@ -49,11 +49,13 @@ struct Rig final : WarningView {
         service.running = ways.contains(u"running"_s);
         settings.WarnBeep = ways.contains(u"beep"_s);
         settings.WarnNetSend = ways.contains(u"netsend"_s);
+        settings.WarnDesktop = ways.contains(u"desktop"_s);
         settings.NetSendMessage.clear();
         shell.effect = [this](const RecordingProcessRunner::Run& run) { note(run.commandLine); };
     }
     void showWarning(const QString& text) override { note(u"screen "_s + text); }
     void beep() override { note(u"beep"_s); }
+    void notifyDesktop(const QString& text) override { note(u"desktop "_s + text); }
     void note(const QString& what) {
         trace << what
                      + u" [%1 %2 %3]"_s.arg(readFile(journal.path()).value_or("").count("<br>"))
@@ -82,6 +84,9 @@ private slots:
         QTest::newRow("log, service stopped") << u"log installed"_s << u"end [0 0 0]"_s;
         QTest::newRow("beep alone") << u"beep"_s << u"beep [0 0 0], end [0 0 0]"_s;
         QTest::newRow("net send with an empty text") << u"netsend"_s << u"end [0 0 0]"_s;
+        QTest::newRow("desktop notification, with the folder")
+            << u"desktop"_s
+            << u"desktop 23:59:58 - Unknown source folder: /srv/Depot/Entree/ [0 0 0], end [0 0 0]"_s;
     }
     void deliversEachWayWhenItsSettingIsOn() {
         QFETCH(QString, on);
