@@ -27,6 +27,14 @@ public:
     virtual void setInteractive(bool interactive) = 0;
 
     virtual bool Install() = 0;
+    // Why Install would refuse, with the choices set now, to register a
+    // service that runs as root over files others may change (the text in
+    // the language, naming the path and its fix); empty when nothing is in
+    // the way.
+    virtual QString installRefusal(int language) const {
+        (void)language;
+        return {};
+    }
     virtual bool Uninstall() = 0;
 
     // eventType: EventInformation or EventWarning.

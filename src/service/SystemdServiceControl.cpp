@@ -2,6 +2,9 @@
 
 #include "NameCodec.h"
 #include "ProcessRunner.h"
+#include "ProgramFolder.h"
+#include "RootGuard.h"
+#include "SettingsStore.h"
 #include "SystemLog.h"
 
 #include <QDir>
@@ -65,6 +68,20 @@ SystemdServiceSetup SystemdServiceSetup::forThisProcess(const QString& programFo
     if (unitFolder.startsWith('/'))
         setup.systemUnitFolder = decodeFileName(unitFolder);
     setup.startedAsService = qgetenv("TORVANELO_SERVICE") == "1";
+    // A per-user folder (~/.config/torvanelo) is no home for a system
+    // service.
+    if (qgetenv("TORVANELO_HOME").isEmpty()
+        && QDir::cleanPath(programFolder) != QDir::cleanPath(executableFolder()))
+        setup.systemProgramFolder = SystemServiceProgramFolder;
+    // The service's own search: its program folder, the folders of the
+    // executable, then the PATH that systemd gives a service.
+    setup.archiverFolders =
+        QStringList{setup.systemProgramFolder.isEmpty() ? programFolder : setup.systemProgramFolder}
+        + torvanelo::archiverFolders()
+        + QStringList{QStringLiteral("/usr/local/sbin"), QStringLiteral("/usr/local/bin"),
+                      QStringLiteral("/usr/sbin"),       QStringLiteral("/usr/bin"),
+                      QStringLiteral("/sbin"),           QStringLiteral("/bin")};
+    setup.archiverFolders.removeDuplicates();
     return setup;
 }
 
@@ -98,8 +115,18 @@ bool SystemdServiceControl::installedScope(UnitScope* scope) const {
     return false;
 }
 
+QString SystemdServiceControl::unitProgramFolder(UnitScope scope) const {
+    return scope == UnitScope::System && !m_setup.systemProgramFolder.isEmpty()
+               ? m_setup.systemProgramFolder
+               : m_setup.programFolder;
+}
+
 RunResult SystemdServiceControl::query(UnitScope scope, const QString& arguments) const {
-    QString line = QStringLiteral("systemctl ");
+    const auto tool = trustedSystemTool(QStringLiteral("systemctl"), m_setup.toolFolders);
+    // A quote would end the word of the command line.
+    if (!tool || tool->contains(u'"'))
+        return RunResult{};
+    QString line = u'"' + *tool + QStringLiteral("\" ");
     if (scope == UnitScope::User)
         line += QStringLiteral("--user ");
     return m_runner.runCapturing(line + arguments);
@@ -157,16 +184,39 @@ void SystemdServiceControl::setInteractive(bool interactive) {
     m_interactive = interactive;
 }
 
+std::optional<UntrustedPath> SystemdServiceControl::untrustedForTheService() const {
+    const UnitScope scope = m_interactive ? UnitScope::User : UnitScope::System;
+    if (scope == UnitScope::User && !runsAsRoot())
+        return std::nullopt;
+    RootTrustedSet set;
+    set.executable = m_setup.executable;
+    set.programFolder = unitProgramFolder(scope);
+    const SettingsStore names(set.programFolder);
+    set.files = {names.settings().ParametersFile, names.settings().PairFile};
+    set.archiverFolders = m_setup.archiverFolders;
+    return untrustedForRoot(set);
+}
+
+QString SystemdServiceControl::installRefusal(int language) const {
+    const auto untrusted = untrustedForTheService();
+    return untrusted ? untrustedPathText(*untrusted, language) : QString();
+}
+
 bool SystemdServiceControl::Install() {
     const UnitScope scope = m_interactive ? UnitScope::User : UnitScope::System;
     const UnitScope other = m_interactive ? UnitScope::System : UnitScope::User;
-    if (hasUnit(other))
+    if (hasUnit(other) || untrustedForTheService())
         return false;
     const QString path = unitFilePath(scope);
     if (path.isEmpty())
         return false;
+    // The program started by the unit must find the unit where it is.
+    const QString unitFolder =
+        scope == UnitScope::System && m_setup.systemUnitFolder != DefaultSystemUnitFolder
+            ? m_setup.systemUnitFolder
+            : QString();
     const std::optional<QByteArray> text =
-        systemdUnitText(m_setup.executable, m_setup.programFolder, scope);
+        systemdUnitText(m_setup.executable, unitProgramFolder(scope), scope, unitFolder);
     if (!text)
         return false;
 

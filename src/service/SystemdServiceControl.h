@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ProcessRunner.h"
+#include "RootSafety.h"
 #include "ServiceControl.h"
 #include "SystemdUnit.h"
 
@@ -19,17 +20,26 @@ struct SystemdServiceSetup {
     // System units live in the local administrator's vendor folder, not in
     // /etc/systemd/system: "systemctl mask" puts its /dev/null link into
     // /etc/systemd/system and refuses when a unit file is already there.
-    QString systemUnitFolder = QStringLiteral("/usr/local/lib/systemd/system");
+    QString systemUnitFolder = DefaultSystemUnitFolder;
     // $XDG_DATA_HOME/systemd/user, for the same reason (mask links go to
     // ~/.config/systemd/user).
     QString userUnitFolder;
     bool startedAsService = false; // TORVANELO_SERVICE is "1" in this process
+    // The system unit's TORVANELO_HOME, when not programFolder.
+    QString systemProgramFolder = {};
+    // Where systemctl is taken from (tests name a folder of their own).
+    QStringList toolFolders = systemToolFolders();
+    // Where the service would look for the archiver, in order.
+    QStringList archiverFolders = {};
 
     // This process: the executable from /proc/self/exe, the user unit folder
     // of the user running it, and TORVANELO_SERVICE read from the environment.
     // TORVANELO_UNIT_FOLDER, when it holds an absolute path, names the folder
     // of the system unit instead of the default (for tests, and for packages
-    // that install units elsewhere, e.g. /usr/lib/systemd/system).
+    // that install units elsewhere, e.g. /usr/lib/systemd/system). A program
+    // that keeps its settings away from its executable (installed in
+    // /usr/bin, without TORVANELO_HOME) gives the system service
+    // /var/lib/torvanelo.
     static SystemdServiceSetup forThisProcess(const QString& programFolder);
 };
 
@@ -44,8 +54,10 @@ struct SystemdServiceSetup {
 // Start types: 0 automatic = enabled, 1 manual = installed but neither
 // enabled nor masked, 2 (or any other value) disabled = masked.
 //
-// Every systemctl call goes through the ProcessRunner. Results are returned,
-// never thrown; no call waits for user input.
+// Every systemctl call goes through the ProcessRunner, by its absolute path
+// in the system's own folders (never a systemctl found where users may
+// write); without one there, every call fails. Results are returned, never
+// thrown; no call waits for user input.
 class SystemdServiceControl final : public ServiceControl {
 public:
     SystemdServiceControl(ProcessRunner& runner, SystemLog& log, SystemdServiceSetup setup);
@@ -72,8 +84,12 @@ public:
     // when the paths cannot be written into a unit, when the other scope's
     // unit exists, when the file cannot be written or when the manager cannot
     // reload; a failed start-type command leaves the unit installed and
-    // returns false.
+    // returns false. A unit that would run as root (a system unit, or any
+    // unit installed by root) is refused, before anything is written, while
+    // a user other than root could change its program, archiver, program
+    // folder or files (installRefusal).
     bool Install() override;
+    QString installRefusal(int language) const override;
 
     // Removes every installed unit: stops the service first (a removed unit
     // whose program still runs would work on the folders beside the program
@@ -88,8 +104,11 @@ public:
 
     // The unit file of the scope.
     QString unitFilePath(UnitScope scope) const;
+    // The TORVANELO_HOME of the scope's unit.
+    QString unitProgramFolder(UnitScope scope) const;
 
 private:
+    std::optional<UntrustedPath> untrustedForTheService() const;
     bool hasUnit(UnitScope scope) const;
     bool installedScope(UnitScope* scope) const;
     RunResult query(UnitScope scope, const QString& arguments) const;

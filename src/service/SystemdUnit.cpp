@@ -41,8 +41,9 @@ bool isUnitSafeExecutable(const QString& path) {
 }
 
 std::optional<QByteArray> systemdUnitText(const QString& executable, const QString& programFolder,
-                                          UnitScope scope) {
-    if (!isUnitSafeExecutable(executable) || !isUnitSafePath(programFolder))
+                                          UnitScope scope, const QString& unitFolder) {
+    if (!isUnitSafeExecutable(executable) || !isUnitSafePath(programFolder)
+        || (!unitFolder.isEmpty() && !isUnitSafePath(unitFolder)))
         return std::nullopt;
 
     const bool system = scope == UnitScope::System;
@@ -68,6 +69,11 @@ std::optional<QByteArray> systemdUnitText(const QString& executable, const QStri
     text += "Environment=TORVANELO_SERVICE=1\n";
     text +=
         "Environment=" + quoteUnitWord(QStringLiteral("TORVANELO_HOME=") + programFolder) + '\n';
+    if (!unitFolder.isEmpty())
+        text += "Environment="
+                + quoteUnitWord(QStringLiteral("TORVANELO_UNIT_FOLDER=") + unitFolder) + '\n';
+    if (system && programFolder == SystemServiceProgramFolder)
+        text += "StateDirectory=torvanelo\n";
     if (system)
         text += "Environment=QT_QPA_PLATFORM=offscreen\n";
     // SIGTERM to the program only: it finishes the file in hand, waiting for

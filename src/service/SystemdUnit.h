@@ -32,10 +32,21 @@ bool isUnitSafePath(const QString& path);
 // however they are quoted.
 bool isUnitSafeExecutable(const QString& path);
 
+// The system unit folder that systemd reads and the program looks in when
+// TORVANELO_UNIT_FOLDER does not name another.
+inline const QString DefaultSystemUnitFolder = QStringLiteral("/usr/local/lib/systemd/system");
+
+// The program folder of a system service whose program keeps no settings
+// beside itself (an installed package); systemd creates it (StateDirectory).
+inline const QString SystemServiceProgramFolder = QStringLiteral("/var/lib/torvanelo");
+
 // The text of the unit file that starts `executable` as the service with
-// TORVANELO_HOME set to `programFolder`; nullopt when the executable is not
-// unit-safe as an executable or the folder not as a path.
+// TORVANELO_HOME set to `programFolder`. A unit written into a folder other
+// than the default one carries it as TORVANELO_UNIT_FOLDER (`unitFolder`
+// not empty), so that the program it starts finds its own unit there.
+// nullopt when the executable is not unit-safe as an executable or a folder
+// not as a path.
 std::optional<QByteArray> systemdUnitText(const QString& executable, const QString& programFolder,
-                                          UnitScope scope);
+                                          UnitScope scope, const QString& unitFolder = {});
 
 } // namespace torvanelo

@@ -1,9 +1,12 @@
 #include "SystemdServiceControl.h"
 
+#include "ProgramFolder.h"
 #include "RecordingProcessRunner.h"
 #include "RecordingSystemLog.h"
 #include "TestFiles.h"
 #include "TestRegistry.h"
+#include "Texts.h"
+#include "linux/LinuxProcessRunner.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -11,6 +14,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <optional>
+#include <pwd.h>
+#include <unistd.h>
 
 using namespace torvanelo;
 using namespace torvanelo::test;
@@ -37,6 +44,15 @@ TimeoutStopSec=10min
 WantedBy=multi-user.target
 )";
 
+// A system unit written into another folder than systemd's default one
+// names it, so that the program it starts finds it there.
+QByteArray systemUnit(const QString& unitFolder) {
+    return QByteArray(SystemUnit)
+        .replace("Environment=QT_QPA_PLATFORM",
+                 "Environment=\"TORVANELO_UNIT_FOLDER=" + unitFolder.toUtf8()
+                     + "\"\nEnvironment=QT_QPA_PLATFORM");
+}
+
 // A user unit runs in the graphical session, with its window.
 QByteArray userUnit() {
     return QByteArray(SystemUnit)
@@ -47,7 +63,8 @@ QByteArray userUnit() {
 }
 
 // The control over temporary unit folders that do not exist yet; systemctl
-// answers from the runner's script.
+// (a file of root's in a tool folder of the test's) answers from the
+// runner's script.
 struct Fixture {
     QTemporaryDir root;
     RecordingProcessRunner runner;
@@ -55,6 +72,13 @@ struct Fixture {
     SystemdServiceSetup setup{u"/opt/Torvanelo 100%/torvanelo"_s, u"/srv/the \"pairs\" \\ $HOME"_s,
                               root.filePath(u"lib/systemd/system"_s),
                               root.filePath(u"home/.local/share/systemd/user"_s)};
+    bool toolReady = plantTool(root.filePath(u"tools"_s));
+
+    static bool plantTool(const QString& folder) {
+        return QDir().mkpath(folder) && writeFile(folder + u"/systemctl"_s, "#!/bin/sh\n")
+               && setMode(folder + u"/systemctl"_s, 0755);
+    }
+    Fixture() { setup.toolFolders = {root.filePath(u"tools"_s)}; }
 
     SystemdServiceControl control(bool interactive) {
         SystemdServiceControl made(runner, log, setup);
@@ -69,19 +93,22 @@ struct Fixture {
     QString commands() const {
         return runner.commandLines(RecordingProcessRunner::Kind::Capturing)
             .join(u", "_s)
-            .remove(u"systemctl "_s)
+            .remove(u'"' + root.filePath(u"tools/systemctl"_s) + u"\" "_s)
             .remove(u" torvanelo.service"_s);
     }
     bool place(const QString& path) {
         return QDir().mkpath(QFileInfo(path).path()) && writeFile(path, "[Unit]\n");
     }
-    // Every file below the root with its content (folders may stay).
+    // Every file below the root but the tool with its content (folders may
+    // stay).
     QStringList tree() const {
         QStringList files;
         QDirIterator it(root.path(), QDir::Files | QDir::System | QDir::Hidden,
                         QDirIterator::Subdirectories);
         while (it.hasNext()) {
             const QString path = it.next();
+            if (path.startsWith(root.filePath(u"tools/"_s)))
+                continue;
             files << path + u' ' + QString::fromUtf8(readFile(path).value_or("-"));
         }
         files.sort();
@@ -102,6 +129,36 @@ QString verify(const QString& unitFile, bool user) {
     if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit)
         return u"cannot run: "_s + process.errorString();
     return u"exit %1: "_s.arg(process.exitCode()) + QString::fromUtf8(process.readAll());
+}
+
+// Sets or removes an environment variable for the life of the object.
+class Environment {
+public:
+    Environment(const char* name, const std::optional<QByteArray>& value)
+        : m_name(name)
+        , m_former(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt) {
+        value ? qputenv(name, *value) : qunsetenv(name);
+    }
+    ~Environment() { m_former ? qputenv(m_name, *m_former) : qunsetenv(m_name); }
+    Environment(const Environment&) = delete;
+    Environment& operator=(const Environment&) = delete;
+
+private:
+    const char* m_name;
+    std::optional<QByteArray> m_former;
+};
+
+// The Environment= lines and StateDirectory of a unit, in order.
+QStringList environmentOf(const std::optional<QByteArray>& unit) {
+    if (!unit)
+        return {u"no unit"_s};
+    QStringList lines;
+    for (const QByteArray& line : unit->split('\n')) {
+        if (line.startsWith("Environment=") || line.startsWith("StateDirectory=")
+            || line.startsWith("ExecStart="))
+            lines << QString::fromUtf8(line);
+    }
+    return lines;
 }
 
 } // namespace
@@ -133,8 +190,10 @@ private slots:
         control.setStartType(startType);
         QVERIFY(control.Install() && control.IsInstalled());
         QTEST(f.commands(), "commands");
-        QCOMPARE(f.tree(), QStringList{f.unit(interactive) + u' '
-                                       + QString::fromUtf8(interactive ? userUnit() : SystemUnit)});
+        QCOMPARE(f.tree(),
+                 QStringList{f.unit(interactive) + u' '
+                             + QString::fromUtf8(
+                                 interactive ? userUnit() : systemUnit(f.setup.systemUnitFolder))});
     }
 
     // Paths that would not reach the program as they are (or would add lines
@@ -251,6 +310,188 @@ private slots:
         QCOMPARE(control.Interactive(), interactive);
         QCOMPARE(f.commands(),
                  u"%1is-enabled, %1is-active"_s.arg(interactive ? u"--user "_s : QString()));
+    }
+
+    // What the program started by the unit needs: where its unit is, when
+    // not in systemd's default folder, and a program folder of the
+    // service's own for a packaged program (which systemd creates).
+    void unitCarriesWhatTheProgramNeeds_data() {
+        QTest::addColumn<QString>("executable");
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("unitFolder");
+        QTest::addColumn<QStringList>("lines");
+        const QString service = u"Environment=TORVANELO_SERVICE=1"_s;
+        const QString headless = u"Environment=QT_QPA_PLATFORM=offscreen"_s;
+        QTest::newRow("systemd's folder")
+            << u"/opt/t/torvanelo"_s << u"/srv/t"_s << QString()
+            << QStringList{u"ExecStart=\"/opt/t/torvanelo\""_s, service,
+                           u"Environment=\"TORVANELO_HOME=/srv/t\""_s, headless};
+        QTest::newRow("another folder")
+            << u"/opt/t/torvanelo"_s << u"/srv/t"_s << u"/usr/lib/systemd/system"_s
+            << QStringList{u"ExecStart=\"/opt/t/torvanelo\""_s, service,
+                           u"Environment=\"TORVANELO_HOME=/srv/t\""_s,
+                           u"Environment=\"TORVANELO_UNIT_FOLDER=/usr/lib/systemd/system\""_s,
+                           headless};
+        QTest::newRow("packaged") << u"/usr/bin/torvanelo"_s << u"/var/lib/torvanelo"_s << QString()
+                                  << QStringList{
+                                         u"ExecStart=\"/usr/bin/torvanelo\""_s, service,
+                                         u"Environment=\"TORVANELO_HOME=/var/lib/torvanelo\""_s,
+                                         u"StateDirectory=torvanelo"_s, headless};
+        QTest::newRow("unit folder with a line break")
+            << u"/opt/t/torvanelo"_s << u"/srv/t"_s << u"/srv/u\n[Service]"_s
+            << QStringList{u"no unit"_s};
+    }
+    void unitCarriesWhatTheProgramNeeds() {
+        QFETCH(QString, executable);
+        QFETCH(QString, folder);
+        QFETCH(QString, unitFolder);
+        QTEST(environmentOf(systemdUnitText(executable, folder, UnitScope::System, unitFolder)),
+              "lines");
+    }
+
+    // A program that keeps its settings away from its executable (a
+    // package's /usr/bin/torvanelo, with ~/.config/torvanelo) gives the
+    // system service /var/lib/torvanelo; TORVANELO_HOME, or a program folder
+    // beside the executable, is kept. The user unit keeps the user's folder.
+    void packagedProgramGivesTheServiceItsOwnFolder_data() {
+        QTest::addColumn<bool>("ownHome"); // TORVANELO_HOME set
+        QTest::addColumn<bool>("besideExecutable");
+        QTest::addColumn<bool>("serviceFolder");
+        QTest::newRow("installed") << false << false << true;
+        QTest::newRow("TORVANELO_HOME") << true << false << false;
+        QTest::newRow("beside the executable") << false << true << false;
+    }
+    void packagedProgramGivesTheServiceItsOwnFolder() {
+        QFETCH(bool, ownHome);
+        QFETCH(bool, besideExecutable);
+        QFETCH(bool, serviceFolder);
+        Fixture f;
+        const QString folder =
+            besideExecutable ? executableFolder() : f.root.filePath(u"config/torvanelo"_s);
+        const Environment home("TORVANELO_HOME",
+                               ownHome ? std::optional(QFile::encodeName(folder)) : std::nullopt);
+        const Environment units("TORVANELO_UNIT_FOLDER",
+                                QFile::encodeName(f.setup.systemUnitFolder));
+        SystemdServiceSetup setup = SystemdServiceSetup::forThisProcess(folder);
+        QCOMPARE(setup.systemUnitFolder, f.setup.systemUnitFolder);
+        setup.userUnitFolder = f.setup.userUnitFolder;
+        setup.toolFolders = f.setup.toolFolders;
+        setup.archiverFolders.clear();
+        const QString expected = serviceFolder ? u"/var/lib/torvanelo"_s : folder;
+        for (const bool user : {false, true}) {
+            SystemdServiceControl control(f.runner, f.log, setup);
+            control.setInteractive(user);
+            QVERIFY(control.Install());
+            QVERIFY(readFile(f.unit(user))
+                        .value_or("")
+                        .contains("TORVANELO_HOME=" + (user ? folder : expected).toUtf8() + '"'));
+            QVERIFY(control.Uninstall());
+        }
+    }
+
+    // systemctl is taken from the system's folders by its absolute path: a
+    // systemctl put in the program folder or on PATH, which the program's
+    // own lookup would find first, is never run by install, the state
+    // queries (the warnings ask whether the service runs) or removal (which
+    // stops it). Without a trusted one, nothing is run at all.
+    void plantedSystemctlIsNeverRun_data() {
+        QTest::addColumn<bool>("trustedTool");
+        QTest::newRow("trusted tool folder") << true;
+        QTest::newRow("tool folder writable by others") << false;
+    }
+    void plantedSystemctlIsNeverRun() {
+        QFETCH(bool, trustedTool);
+        Fixture f;
+        const QString calls = f.root.filePath(u"calls"_s);
+        const QString planted = f.root.filePath(u"planted"_s);
+        const auto script = [](const QString& log, const QByteArray& answer) {
+            return "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + QFile::encodeName(log) + "'\n"
+                   + answer;
+        };
+        for (const QString& folder : {u"home"_s, u"bin"_s}) {
+            const QString tool = f.root.filePath(folder + u"/systemctl"_s);
+            QVERIFY(QDir().mkpath(f.root.filePath(folder)) && writeFile(tool, script(planted, ""))
+                    && setMode(tool, 0755));
+        }
+        const QString tool = f.root.filePath(u"tools/systemctl"_s);
+        QVERIFY(writeFile(tool, script(calls, "case \"$1\" in is-active) echo active ;; esac\n")));
+        if (!trustedTool)
+            QVERIFY(setMode(f.root.filePath(u"tools"_s), 0777));
+        const Environment home("TORVANELO_HOME", QFile::encodeName(f.root.filePath(u"home"_s)));
+        const Environment path("PATH",
+                               QFile::encodeName(f.root.filePath(u"bin"_s)) + ":/usr/bin:/bin");
+        LinuxProcessRunner runner;
+        SystemdServiceControl control(runner, f.log, f.setup);
+        control.setStartType(1);
+
+        QCOMPARE(control.Install(), trustedTool);
+        QCOMPARE(control.IsRunning(), trustedTool);
+        QVERIFY(control.Uninstall());
+        QCOMPARE(readFile(planted), std::nullopt);
+        QCOMPARE(readFile(calls).value_or(""),
+                 trustedTool ? QByteArray("daemon-reload\ndisable torvanelo.service\nunmask "
+                                          "torvanelo.service\nis-active torvanelo.service\nstop "
+                                          "torvanelo.service\ndisable torvanelo.service\nunmask "
+                                          "torvanelo.service\ndaemon-reload\n")
+                             : QByteArray());
+    }
+
+    // A unit that would run as root over what another user could change is
+    // refused before anything is written or asked of systemd, with the path
+    // and its fix; a user unit of root's too.
+    void installRefusesWhatOthersMayChange_data() {
+        QTest::addColumn<bool>("interactive");
+        QTest::addColumn<QString>("spoiled");
+        QTest::addColumn<QString>("how");     // "chmod MODE" or "chown"
+        QTest::addColumn<QString>("refusal"); // %1: the spoiled path
+        const QString writable =
+            u"%1 can be written by users other than root (group or others). Fix it with: "
+            u"chmod go-w %1"_s;
+        QTest::newRow("program folder writable by its group")
+            << false << u"home"_s << u"chmod 775"_s << writable;
+        QTest::newRow("parameters file of another user")
+            << false << u"home/Torvanelo.ini"_s << u"chown"_s
+            << u"%1 belongs to user %2, not to root. Fix it with: chown root %1"_s;
+        QTest::newRow("executable writable by others")
+            << false << u"program/torvanelo"_s << u"chmod 757"_s << writable;
+        QTest::newRow("archiver folder writable by others")
+            << false << u"bin"_s << u"chmod 1777"_s << writable;
+        QTest::newRow("user unit of root's") << true << u"home"_s << u"chmod 777"_s << writable;
+        QTest::newRow("all root's") << false << QString() << QString() << QString();
+    }
+    void installRefusesWhatOthersMayChange() {
+        QFETCH(bool, interactive);
+        QFETCH(QString, spoiled);
+        QFETCH(QString, how);
+        QFETCH(QString, refusal);
+        if (::geteuid() != 0)
+            QSKIP("the files of another user are made with chown, which needs root");
+        Fixture f;
+        f.setup.executable = f.root.filePath(u"program/torvanelo"_s);
+        f.setup.programFolder = f.root.filePath(u"home"_s);
+        f.setup.archiverFolders = {f.root.filePath(u"bin"_s), f.root.filePath(u"program"_s)};
+        QVERIFY(QDir().mkpath(f.root.filePath(u"bin"_s))
+                && QDir().mkpath(f.root.filePath(u"program"_s))
+                && QDir().mkpath(f.setup.programFolder) && writeFile(f.setup.executable, "")
+                && setMode(f.setup.executable, 0755)
+                && writeFile(f.setup.programFolder + u"/Torvanelo.ini"_s, ""));
+        const QString path = f.root.filePath(spoiled);
+        if (how == u"chown"_s)
+            QCOMPARE(::chown(QFile::encodeName(path).constData(), 1000, -1), 0);
+        else if (!how.isEmpty())
+            QVERIFY(setMode(path, how.mid(6).toUInt(nullptr, 8)));
+        const QStringList before = f.tree();
+        SystemdServiceControl control = f.control(interactive);
+        const passwd* other = ::getpwuid(1000);
+        const QString user =
+            other ? QString::fromLocal8Bit(other->pw_name) + u" (1000)"_s : u"1000"_s;
+        QCOMPARE(control.installRefusal(LanguageEnglish),
+                 refusal.isEmpty() ? QString() : refusal.arg(path, user));
+        QCOMPARE(control.Install(), refusal.isEmpty());
+        if (!refusal.isEmpty()) {
+            QCOMPARE(f.commands(), QString());
+            QCOMPARE(f.tree(), before);
+        }
     }
 
     void logEventKeepsTheLevel() {

@@ -43,6 +43,8 @@ InstallOutcome installService(ServiceControl& service, int option, bool interact
         return InstallOutcome::AlreadyInstalled;
     service.setStartType(startTypeOption(option));
     service.setInteractive(interactive);
+    if (!service.installRefusal(LanguageEnglish).isEmpty())
+        return InstallOutcome::Untrusted;
     if (service.Install())
         return InstallOutcome::Installed;
     // The service was not installed before: whatever is installed now is

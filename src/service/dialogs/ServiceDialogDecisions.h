@@ -25,6 +25,9 @@ QString installFailedText(int language);
 
 enum class InstallOutcome {
     AlreadyInstalled, // refused: nothing was written to the service
+    // refused before Install: the service would run as root over a path
+    // that others may change (ServiceControl::installRefusal says which)
+    Untrusted,
     Installed,
     Failed, // nothing stays installed, unless even taking it back failed
 };

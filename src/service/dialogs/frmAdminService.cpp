@@ -217,6 +217,11 @@ void frmAdminService::cmdInstall_Click() {
         m_lblService->setText(alreadyInstalledText(language));
         m_prompts.beep();
         return;
+    case InstallOutcome::Untrusted:
+        m_prompts.message(this, UserPrompts::Icon::Error, UserPrompts::Buttons::Ok, ProductName,
+                          installFailedText(language) + QStringLiteral("\n\n")
+                              + m_service.installRefusal(language));
+        return;
     case InstallOutcome::Failed:
         // The program goes on as it was: ending it would leave the folders
         // without either the program or the service.

@@ -11,11 +11,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QRadioButton>
 #include <QTest>
 
 #include <memory>
+#include <unistd.h>
 
 using namespace torvanelo;
 using namespace torvanelo::test;
@@ -266,6 +268,38 @@ private slots:
         QCOMPARE(fixture->shown(),
                  QStringList{u"[error] Torvanelo: Torvanelo Service n'a pas pu être installé"_s});
         QCOMPARE(state(dialog.get()), u"Torvanelo Service non installé"_s);
+        QVERIFY(log.entries.empty() && fixture->exits.empty() && dialog->isVisible());
+        QCOMPARE(modeShown(*fixture), ApplicationMode);
+    }
+
+    // The real back-end, run as root, over a program folder that others may
+    // write: refused before any unit is written or systemd is asked, with
+    // the path and its fix; the program goes on.
+    void untrustedProgramFolderIsRefused() {
+        if (::geteuid() != 0)
+            QSKIP("only a unit that runs as root is checked");
+        auto fixture = program(0, false);
+        QVERIFY(fixture);
+        QTemporaryDir units;
+        RecordingProcessRunner systemctl;
+        RecordingSystemLog log;
+        SystemdServiceControl service(systemctl, log,
+                                      {u"/opt/torvanelo/torvanelo"_s, fixture->home(),
+                                       units.filePath(u"system"_s), units.filePath(u"user"_s)});
+        QVERIFY(setMode(fixture->home(), 0777));
+        const auto dialog = dialogOf(*fixture, service);
+        click(dialog.get(), "cmdInstall");
+        QVERIFY(setMode(fixture->home(), 0755));
+
+        QVERIFY(systemctl.runs.empty());
+        QCOMPARE(QDir(units.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+                 QStringList());
+        QCOMPARE(fixture->shown(),
+                 QStringList{u"[error] Torvanelo: Torvanelo Service could not be installed\n\n"_s
+                             + fixture->home()
+                             + u" can be written by users other than root (group or others). "
+                               u"Fix it with: chmod go-w "_s
+                             + fixture->home()});
         QVERIFY(log.entries.empty() && fixture->exits.empty() && dialog->isVisible());
         QCOMPARE(modeShown(*fixture), ApplicationMode);
     }
