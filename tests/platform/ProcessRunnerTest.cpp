@@ -247,18 +247,18 @@ private slots:
         const QString executable = u"/opt/torvanelo/torvanelo"_s;
         const pid_t child = ::fork();
         if (child == 0)
-            ::_exit(SingleInstance(executable).acquire() ? 0 : 1);
+            ::_exit(SingleInstance(executable, u"/"_s).acquire() ? 0 : 1);
         int status = -1;
         QVERIFY(::waitpid(child, &status, 0) == child && status == 0);
-        QCOMPARE(namesIn(runtime.path()).size(), 1);
-        SingleInstance mine(executable);
+        QCOMPARE(namesIn(runtime.path()).size(), 2); // the executable's and the folder's
+        SingleInstance mine(executable, u"/"_s);
         QVERIFY(mine.acquire());
-        QVERIFY(SingleInstance(u"/opt/other copy/torvanelo"_s).acquire());
+        QVERIFY(SingleInstance(u"/opt/other copy/torvanelo"_s, runtime.path()).acquire());
 
         const EnvironmentOverride gone("XDG_RUNTIME_DIR", "/nonexistent/runtime"_ba);
-        SingleInstance first(runtime.filePath(u"torvanelo"_s));
+        SingleInstance first(runtime.filePath(u"torvanelo"_s), runtime.path());
         QVERIFY(first.acquire());
-        QVERIFY(!SingleInstance(runtime.filePath(u"torvanelo"_s)).acquire());
+        QVERIFY(!SingleInstance(runtime.filePath(u"torvanelo"_s), runtime.path()).acquire());
     }
 };
 
