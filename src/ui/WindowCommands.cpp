@@ -50,7 +50,7 @@ void MainProgram::connectCommands() {
 
     // Help and About.
     QObject::connect(&window, &frmKelvadon::helpRequested, &window, [this] {
-        ShowHelp({m_store->programFolder(), executableFolder()}, m_store->settings().Language,
+        ShowHelp(helpFolders(m_store->programFolder()), m_store->settings().Language,
                  m_services.files, m_services.prompts, m_window.get());
     });
     QObject::connect(&window, &frmKelvadon::aboutRequested, &window, [this] {

@@ -53,7 +53,7 @@ bool isRunnable(const QString& path) {
 }
 
 QStringList searchFolders() {
-    QStringList folders{programFolder(), executableFolder()};
+    QStringList folders = archiverFolders();
     const char* path = ::getenv("PATH");
     const QByteArray elements = path != nullptr ? QByteArray(path) : QByteArray(DefaultSearchPath);
     for (const QByteArray& element : elements.split(':'))
