@@ -115,7 +115,7 @@ private slots:
         QTest::newRow("no pair") << batch << QByteArray() << false << true << 0 << QString();
         QTest::newRow("no archiver")
             << batch << QByteArray("chained") << false << false << 1
-            << u"Torvanelo - 1.0b: WinRar not installed Torvanelo cannot run"_s;
+            << u"Torvanelo - 1.0b: WinRar not installed Command \"rar\" looked for in "_s;
     }
     void endsAtStart() {
         QFETCH(QByteArray, configuration);
