@@ -4,6 +4,9 @@
 #include "NameCodec.h"
 #include "NumericText.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace torvanelo {
 
 namespace {
@@ -35,6 +38,54 @@ bool IsArchiveName(const QString& name, const QString& prefix) {
     if (dot < 2)
         return false;
     return localeNumber(QStringView(name).mid(2, dot - 2)).has_value();
+}
+
+void SortForScan(std::vector<DirectoryEntry>& entries, const QString& prefix) {
+    struct Keyed {
+        DirectoryEntry entry;
+        bool archive = false;
+        qint64 number = 0;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(entries.size());
+    std::vector<qint64> numbers;
+    for (DirectoryEntry& entry : entries) {
+        Keyed item{std::move(entry)};
+        if (item.entry.type == EntryType::File && IsArchiveName(item.entry.name, prefix)) {
+            const qsizetype dot = item.entry.name.lastIndexOf(u'.');
+            const double value = *localeNumber(QStringView(item.entry.name).mid(2, dot - 2));
+            item.archive = true;
+            item.number = qint64(std::clamp(std::round(value), -1.0, double(LargestArchiveNumber)));
+            numbers.push_back(item.number);
+        }
+        keyed.push_back(std::move(item));
+    }
+    // The run starts after the widest gap, the one from the last number
+    // round to the first included.
+    qint64 start = 0;
+    if (!numbers.empty()) {
+        std::sort(numbers.begin(), numbers.end());
+        qint64 widest = numbers.front() + (LargestArchiveNumber + 1) - numbers.back();
+        start = numbers.front();
+        for (size_t i = 1; i < numbers.size(); ++i) {
+            if (numbers[i] - numbers[i - 1] > widest) {
+                widest = numbers[i] - numbers[i - 1];
+                start = numbers[i];
+            }
+        }
+    }
+    const auto rank = [start](qint64 number) {
+        return number >= start ? number - start : number - start + LargestArchiveNumber + 1;
+    };
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const Keyed& a, const Keyed& b) {
+        if (a.archive != b.archive)
+            return b.archive;
+        if (a.archive && a.number != b.number)
+            return rank(a.number) < rank(b.number);
+        return a.entry.name < b.entry.name;
+    });
+    for (size_t i = 0; i < entries.size(); ++i)
+        entries[i] = std::move(keyed[i].entry);
 }
 
 QString ArchiveBaseName(const QString& prefix, qint32 number) {

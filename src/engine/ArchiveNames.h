@@ -1,9 +1,12 @@
 #pragma once
 
+#include "FileSystem.h"
+
 #include <QByteArray>
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 namespace torvanelo {
 
@@ -19,6 +22,13 @@ inline constexpr qint32 LargestArchiveNumber = 999999;
 // and dot by the locale's numeric test (which also takes a sign, separators
 // or surrounding blanks).
 bool IsArchiveName(const QString& name, const QString& prefix);
+
+// Sorts a folder's entries into the order the scan handles them: every
+// other entry first, by name; then the program's own archives in the order
+// they were made, so that of two versions of a file the later arrives last.
+// That order is the numbers' order, but after 999999 comes 000000: the
+// numbers are taken to start after the widest gap between them.
+void SortForScan(std::vector<DirectoryEntry>& entries, const QString& prefix);
 
 // Prefix + the number in six digits.
 QString ArchiveBaseName(const QString& prefix, qint32 number);

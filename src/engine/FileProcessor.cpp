@@ -10,6 +10,9 @@
 #include "PassSummary.h"
 #include "ProcessRunner.h"
 #include "Settings.h"
+#include "Texts.h"
+
+#include <cstdio>
 
 namespace torvanelo {
 
@@ -44,27 +47,75 @@ QString FileProcessor::WorkFolderName(const QString& baseName) {
 }
 
 void FileProcessor::ScanFolder(const PairPaths& paths, bool compressMode) {
-    const auto entries = m_files.list(paths.SourceFolder);
+    bool busy = false;
+    const auto lock = m_files.lockFolder(paths.SourceFolder, busy);
+    if (!lock)
+        return;
+    auto entries = m_files.list(paths.SourceFolder);
     if (!entries)
         return;
+    SortForScan(*entries, m_settings.CompressedPrefix);
+    std::vector<QString> unsettled;
     for (const DirectoryEntry& entry : *entries) {
-        if (entry.type == EntryType::Directory && entry.name.startsWith(WorkFolderStart)) {
-            removeStaleWorkFolder(paths, entry.name);
-        } else if (!entry.name.isEmpty() && entry.type == EntryType::File) {
-            const QString path = paths.SourcePrefix + entry.name;
-            if (m_files.isHidden(path)) {
-                handleHiddenEntry(paths, entry.name);
-            } else if (m_files.isFreeToOpen(path)) {
-                if (compressMode)
-                    CompressFile(paths, entry.name);
-                else
-                    UncompressFile(paths, entry.name);
-                ++m_counts.FilesHandled;
-            }
-        }
+        handleEntry(paths, entry, compressMode, unsettled);
         if (m_yieldToUser && m_yieldToUser())
             return;
     }
+    if (unsettled.empty() || !m_settle)
+        return;
+    m_settle();
+    for (const QString& name : unsettled) {
+        if (m_yieldToUser && m_yieldToUser())
+            return;
+        const QString path = paths.SourcePrefix + name;
+        if (!m_files.isHidden(path) && m_files.openState(path) == OpenState::Free)
+            handOn(paths, name, compressMode);
+    }
+}
+
+void FileProcessor::handleEntry(const PairPaths& paths, const DirectoryEntry& entry,
+                                bool compressMode, std::vector<QString>& unsettled) {
+    const QString& name = entry.name;
+    if (entry.type == EntryType::Directory && name.startsWith(WorkFolderStart)) {
+        removeStaleWorkFolder(paths, name);
+        return;
+    }
+    if (name.isEmpty() || entry.type != EntryType::File)
+        return;
+    const QString path = paths.SourcePrefix + name;
+    if (m_files.isHidden(path)) {
+        handleHiddenEntry(paths, name);
+        return;
+    }
+    // A compression stopped between the rename of the file and its mark:
+    // the hidden name file beside it tells, since a number is only taken
+    // while no file of it exists.
+    if (name.endsWith(DataExtension)) {
+        const QString base = name.chopped(DataExtension.size());
+        if (IsLeftoverBaseName(base, m_settings.CompressedPrefix)
+            && m_files.isHidden(paths.SourcePrefix + base + NameExtension)) {
+            recoverDataFile(paths, base);
+            return;
+        }
+    }
+    switch (m_files.openState(path)) {
+    case OpenState::Free:
+        handOn(paths, name, compressMode);
+        break;
+    case OpenState::Unsettled:
+        unsettled.push_back(name);
+        break;
+    case OpenState::InUse:
+        break;
+    }
+}
+
+void FileProcessor::handOn(const PairPaths& paths, const QString& name, bool compressMode) {
+    if (compressMode)
+        CompressFile(paths, name);
+    else
+        UncompressFile(paths, name);
+    ++m_counts.FilesHandled;
 }
 
 void FileProcessor::handleHiddenEntry(const PairPaths& paths, const QString& name) {
@@ -79,22 +130,39 @@ void FileProcessor::handleHiddenEntry(const PairPaths& paths, const QString& nam
     // was put in place whole, and the run (or the system) stopped before it
     // was unmarked: visible again, it goes on as any archive.
     if (IsArchiveName(name, prefix)) {
+        finishInterruptedArchiving(paths, name.left(name.lastIndexOf(u'.')));
         m_files.setHidden(paths.SourcePrefix + name, false);
         return;
     }
     if (name.endsWith(DataExtension)) {
         const QString base = name.chopped(DataExtension.size());
-        if (IsLeftoverBaseName(base, prefix))
+        if (IsLeftoverBaseName(base, prefix) && !finishInterruptedArchiving(paths, base))
             recoverDataFile(paths, base);
         return;
     }
     if (name.endsWith(NameExtension)) {
         const QString base = name.chopped(NameExtension.size());
-        if (IsLeftoverBaseName(base, prefix)
+        if (IsLeftoverBaseName(base, prefix) && !finishInterruptedArchiving(paths, base)
             && !m_files.exists(paths.SourcePrefix + base + DataExtension))
             m_files.remove(paths.SourcePrefix + name);
     }
     // Any other hidden file belongs to someone else: it is left alone.
+}
+
+bool FileProcessor::finishInterruptedArchiving(const PairPaths& paths, const QString& baseName) {
+    // The archiver keeps the mark on a new archive until it has deleted the
+    // files it holds; a marked archive beside them is complete (it was
+    // flushed before it took its name), and they are the redundant copy.
+    const QString archivePath = paths.SourcePrefix + baseName + ArchiveExtension;
+    const auto info = m_files.info(archivePath);
+    if (!info || info->type != EntryType::File || info->size == 0 || !m_files.isHidden(archivePath))
+        return false;
+    for (const QString& extension : {DataExtension, NameExtension}) {
+        const QString member = paths.SourcePrefix + baseName + extension;
+        if (m_files.isHidden(member))
+            m_files.remove(member);
+    }
+    return true;
 }
 
 void FileProcessor::recoverDataFile(const PairPaths& paths, const QString& baseName) {
@@ -105,6 +173,9 @@ void FileProcessor::recoverDataFile(const PairPaths& paths, const QString& baseN
         const auto content = m_files.readFile(namePath, NameFileMaxSize);
         if (content) {
             name = ReadNameFile(*content);
+            // A name file that holds no name is of no use to anyone.
+            if (!name)
+                m_files.remove(namePath);
         } else {
             // A name file of a readable size that cannot be read now may be
             // readable later: keep everything as it is until then.
@@ -163,8 +234,13 @@ std::optional<qint32> FileProcessor::takeArchiveNumber(const PairPaths& paths,
                           || m_files.exists(paths.SourcePrefix + base + NameExtension)
                           || m_files.exists(paths.SourcePrefix + base + ArchiveExtension)
                           || m_files.exists(paths.TargetPrefix + base + ArchiveExtension);
-        if (!used)
+        if (!used) {
+            if (!claimNumber(number)) {
+                reportCounterRefused();
+                return std::nullopt;
+            }
             return number;
+        }
         number = NextArchiveNumber(number);
     }
     return std::nullopt;
@@ -173,14 +249,8 @@ std::optional<qint32> FileProcessor::takeArchiveNumber(const PairPaths& paths,
 bool FileProcessor::CompressFile(const PairPaths& paths, const QString& name) {
     const QString from = paths.SourcePrefix + name;
     const QString prefix = m_settings.CompressedPrefix;
-    if (IsArchiveName(name, prefix)) {
-        const QString to = paths.TargetPrefix + name;
-        if (!moveFile(from, to, Replace::Yes))
-            return false;
-        ++m_counts.FilesCompressed;
-        journalFile(QStringLiteral("Rar"), from, to);
-        return true;
-    }
+    if (IsArchiveName(name, prefix))
+        return passArchiveThrough(paths, name);
     if (!IsUsablePrefix(prefix))
         return false;
 
@@ -193,16 +263,14 @@ bool FileProcessor::CompressFile(const PairPaths& paths, const QString& name) {
     const QString archivePath = paths.SourcePrefix + base + ArchiveExtension;
     const QString targetPath = paths.TargetPrefix + base + ArchiveExtension;
 
-    // The name is on disk before the file gives it up.
-    if (!m_files.writeFile(namePath, MakeNameFile(name)) || !m_files.setHidden(namePath, true)) {
-        m_files.remove(namePath);
+    // The name is on disk, hidden, before the file gives it up.
+    if (!m_files.createHidden(namePath, MakeNameFile(name)))
         return false;
-    }
     if (!moveFile(from, dataPath, Replace::No)) {
         m_files.remove(namePath);
         return false;
     }
-    // When this fails, the next scan recovers the hidden data file.
+    // When this fails, the next scan recovers the data file by its name file.
     const auto giveBack = [&] { restoreOwnName(paths.SourcePrefix, dataPath, namePath, name); };
     if (!m_files.setHidden(dataPath, true)) {
         giveBack();
@@ -211,31 +279,56 @@ bool FileProcessor::CompressFile(const PairPaths& paths, const QString& name) {
 
     RunOptions options;
     options.show = m_settings.ShowArchiverConsole;
-    const bool started = runArchiver(CompressCommand(paths.SourcePrefix, base), options);
+    const bool started = runArchiver(CompressArguments(paths.SourcePrefix, base), options);
     // Judged by the files, never by the exit code: the archive is complete
     // once it is in place, and the data file is deleted only after that.
-    const bool dataLeft = m_files.exists(dataPath);
-    if (!started || dataLeft || !m_files.exists(archivePath)) {
-        if (dataLeft) {
-            giveBack();
-            // The number was free before the run, so an archive there now was
-            // made by this run; its data is still in the data file.
-            if (m_files.exists(archivePath))
-                m_files.remove(archivePath);
-        }
+    if (m_files.exists(dataPath)) {
+        // The number was free before the run, so a marked archive there now
+        // was made by this run; it goes first, so that a kill in between
+        // leaves the data file to recover, never a second copy to deliver.
+        if (m_files.isHidden(archivePath))
+            m_files.remove(archivePath);
+        giveBack();
         return false;
     }
-    if (m_files.exists(namePath))
+    if (!started || !m_files.exists(archivePath))
+        return false;
+    // The archive holds what the archiver could not delete or unmark.
+    if (m_files.isHidden(namePath))
         m_files.remove(namePath);
+    if (m_files.isHidden(archivePath) && !m_files.setHidden(archivePath, false))
+        return false;
 
     const bool moved = moveFile(archivePath, targetPath, Replace::No);
-    // Advanced even when the move failed, so that the next file never goes
-    // into the archive left in the source folder.
     writeCounter(*number);
+    // An archive left in the source folder is moved through by the next scan.
     if (!moved)
         return false;
     ++m_counts.FilesCompressed;
     journalFile(QStringLiteral("Rar"), from, targetPath);
+    return true;
+}
+
+bool FileProcessor::passArchiveThrough(const PairPaths& paths, const QString& name) {
+    const QString from = paths.SourcePrefix + name;
+    QString to = paths.TargetPrefix + name;
+    if (!moveFile(from, to, Replace::No)) {
+        // An archive of that name waits in the target folder, not yet taken
+        // on: this one takes a free number instead of replacing it.
+        if (!m_files.exists(to) || !IsUsablePrefix(m_settings.CompressedPrefix))
+            return false;
+        const auto number = takeArchiveNumber(paths, m_settings.CompressedPrefix);
+        if (!number)
+            return false;
+        to = paths.TargetPrefix + ArchiveBaseName(m_settings.CompressedPrefix, *number)
+             + ArchiveExtension;
+        const bool moved = moveFile(from, to, Replace::No);
+        writeCounter(*number);
+        if (!moved)
+            return false;
+    }
+    ++m_counts.FilesCompressed;
+    journalFile(QStringLiteral("Rar"), from, to);
     return true;
 }
 
@@ -254,48 +347,51 @@ bool FileProcessor::UncompressFile(const PairPaths& paths, const QString& name) 
     if (!info || info->size == 0)
         return false;
 
-    const QString workFolder = paths.SourcePrefix + WorkFolderName(base);
-    if (m_files.exists(workFolder) && !clearWorkFolder(workFolder))
-        return false;
-    if (!m_files.makeFolder(workFolder))
-        return false;
+    // Made here and held from birth; an earlier one of ours is emptied and
+    // used again, and anything else under the name is left alone.
+    const QString workPath = paths.SourcePrefix + WorkFolderName(base);
+    std::unique_ptr<HeldFolder> work = m_files.makePrivateFolder(workPath);
+    if (!work) {
+        work = m_files.openPrivateFolder(workPath);
+        if (!work || !clearWorkFolder(*work))
+            return false;
+    }
     RunOptions options;
     options.show = m_settings.ShowArchiverConsole;
-    options.workingFolder = workFolder;
-    const bool started = runArchiver(ExtractCommand(from), options);
-    const bool delivered = started && deliverExtracted(paths, workFolder, base, from);
-    clearWorkFolder(workFolder);
+    options.workingFolderDescriptor = work->descriptor();
+    const bool started = runArchiver(ExtractArguments(from), options);
+    const bool delivered = started && deliverExtracted(paths, *work, from);
+    if (clearWorkFolder(*work))
+        work->removeIfEmpty();
     return delivered;
 }
 
-bool FileProcessor::deliverExtracted(const PairPaths& paths, const QString& workFolder,
-                                     const QString& baseName, const QString& archivePath) {
-    const auto entries = m_files.list(workFolder);
-    if (!entries)
+bool FileProcessor::deliverExtracted(const PairPaths& paths, HeldFolder& workFolder,
+                                     const QString& archivePath) {
+    const auto entries = m_files.list(workFolder.path());
+    // Exactly a name file and a data file of one base name: anything else
+    // the archive holds is not the program's to deliver, and deleting the
+    // archive would lose it, so the archive stays as it is. The base name
+    // need not be the archive's: an archive that took a free number on its
+    // way keeps its members' names.
+    if (!entries || entries->size() != 2)
         return false;
-    // Members keep the case they were packed with, whatever the case of the
-    // archive's name now: an exact match first, else the only match in
-    // another case.
-    const auto findMember = [&](const QString& wanted) -> QString {
-        QString found;
-        int others = 0;
-        for (const DirectoryEntry& entry : *entries) {
-            if (entry.type != EntryType::File)
-                continue;
-            if (entry.name == wanted)
-                return entry.name;
-            if (entry.name.compare(wanted, Qt::CaseInsensitive) == 0) {
-                found = entry.name;
-                ++others;
-            }
-        }
-        return others == 1 ? found : QString();
-    };
-    const QString nameMember = findMember(baseName + NameExtension);
-    const QString dataMember = findMember(baseName + DataExtension);
-    if (nameMember.isEmpty() || dataMember.isEmpty())
+    QString nameMember;
+    QString dataMember;
+    for (const DirectoryEntry& entry : *entries) {
+        if (entry.type != EntryType::File)
+            return false;
+        if (entry.name.endsWith(NameExtension, Qt::CaseInsensitive))
+            nameMember = entry.name;
+        else if (entry.name.endsWith(DataExtension, Qt::CaseInsensitive))
+            dataMember = entry.name;
+    }
+    if (nameMember.isEmpty() || dataMember.isEmpty()
+        || nameMember.chopped(NameExtension.size())
+                   .compare(dataMember.chopped(DataExtension.size()), Qt::CaseInsensitive)
+               != 0)
         return false;
-    const QString workPrefix = FolderPrefix(workFolder);
+    const QString workPrefix = FolderPrefix(workFolder.path());
     const auto content = m_files.readFile(workPrefix + nameMember, NameFileMaxSize);
     if (!content)
         return false;
@@ -303,12 +399,11 @@ bool FileProcessor::deliverExtracted(const PairPaths& paths, const QString& work
     if (!name)
         return false;
 
+    // Made normal while still in the private folder: a file hidden in the
+    // target would be taken for someone else's.
+    const QString dataPath = workPrefix + dataMember;
     const QString to = paths.TargetPrefix + *name;
-    if (!moveFile(workPrefix + dataMember, to, Replace::Yes))
-        return false;
-    // A file left hidden would be taken for someone else's; the archive stays
-    // and delivers it again at the next pass.
-    if (!m_files.setNormal(to))
+    if (!m_files.setNormal(dataPath) || !moveFile(dataPath, to, Replace::Yes))
         return false;
     // The archive is the other copy: it goes only once the delivered file is
     // on disk under its name (the archiver does not flush what it extracts).
@@ -325,8 +420,12 @@ void FileProcessor::removeStaleWorkFolder(const PairPaths& paths, const QString&
     const QString base = folderName.mid(WorkFolderStart.size());
     if (m_files.exists(paths.SourcePrefix + base + ArchiveExtension))
         return;
-    const QString workFolder = paths.SourcePrefix + folderName;
-    const auto entries = m_files.list(workFolder);
+    // Only a folder the program made itself: a link or someone else's folder
+    // of that name is never entered.
+    const auto work = m_files.openPrivateFolder(paths.SourcePrefix + folderName);
+    if (!work)
+        return;
+    const auto entries = m_files.list(work->path());
     if (!entries)
         return;
     // A data file there with its archive gone is the only copy left: kept.
@@ -335,26 +434,44 @@ void FileProcessor::removeStaleWorkFolder(const PairPaths& paths, const QString&
             || entry.name.endsWith(DataExtension, Qt::CaseInsensitive))
             return;
     }
-    clearWorkFolder(workFolder);
+    if (clearWorkFolder(*work))
+        work->removeIfEmpty();
 }
 
-bool FileProcessor::clearWorkFolder(const QString& workFolder) {
-    const auto entries = m_files.list(workFolder);
+bool FileProcessor::clearWorkFolder(HeldFolder& workFolder) {
+    const auto entries = m_files.list(workFolder.path());
     if (!entries)
         return false;
-    const QString workPrefix = FolderPrefix(workFolder);
+    const QString workPrefix = FolderPrefix(workFolder.path());
+    bool cleared = true;
     for (const DirectoryEntry& entry : *entries) {
-        if (entry.type == EntryType::Directory)
-            m_files.removeFolder(workPrefix + entry.name);
-        else
-            m_files.remove(workPrefix + entry.name);
+        const bool removed = entry.type == EntryType::Directory
+                                 ? m_files.removeFolder(workPrefix + entry.name)
+                                 : m_files.remove(workPrefix + entry.name);
+        cleared = cleared && removed;
     }
-    return m_files.removeFolder(workFolder);
+    return cleared;
 }
 
-bool FileProcessor::runArchiver(const QString& commandLine, const RunOptions& options) {
+void FileProcessor::reportCounterRefused() {
+    if (m_counterRefusalReported)
+        return;
+    m_counterRefusalReported = true;
+    const QString text =
+        Tr(m_settings.Language,
+           u"Le fichier de paramètres %1 ne peut pas être écrit : aucun fichier n'est compressé "
+           u"tant que le numéro des archives ne peut pas y être enregistré.",
+           u"The parameters file %1 cannot be written: no file is compressed until the archive "
+           u"number can be stored in it.")
+            .arg(m_settings.ParametersFile);
+    std::fprintf(stderr, "%s: %s\n", qPrintable(ProductName), text.toLocal8Bit().constData());
+    if (m_journal && m_settings.LogEnabled)
+        m_journal->append(EscapeHtml(text) + QStringLiteral("<br>"));
+}
+
+bool FileProcessor::runArchiver(const QStringList& arguments, const RunOptions& options) {
     const PassCosts::Span span(m_costs, PassCosts::Archiver);
-    return m_runner.RunAndWait(commandLine, options);
+    return m_runner.RunProgramAndWait(arguments, options);
 }
 
 bool FileProcessor::moveFile(const QString& from, const QString& to, Replace replace) {
@@ -365,6 +482,11 @@ bool FileProcessor::moveFile(const QString& from, const QString& to, Replace rep
 qint32 FileProcessor::readCounter() {
     const PassCosts::Span span(m_costs, PassCosts::Parameters);
     return m_counter.readLastFileNumber();
+}
+
+bool FileProcessor::claimNumber(qint32 number) {
+    const PassCosts::Span span(m_costs, PassCosts::Parameters);
+    return m_counter.claim(number);
 }
 
 void FileProcessor::writeCounter(qint32 number) {

@@ -14,6 +14,9 @@
 #include "Settings.h"
 #include "Texts.h"
 
+#include <QDeadlineTimer>
+#include <QThread>
+
 #include <algorithm>
 #include <limits>
 
@@ -36,6 +39,12 @@ constexpr WindowControl LockedDuringPasses[] = {
     WindowControl::mnuPurgeLogs,
     WindowControl::mnuService,
 };
+
+// Where the open test cannot ask the kernel, a file seen unchanged over this
+// time is taken for one nobody writes (some file systems keep times to the
+// second or two).
+constexpr int OpenTestSettleMilliseconds = 2500;
+constexpr int SettleStepMilliseconds = 20;
 
 // The whole-number value of a pair's PassesLeft; empty or non-numeric is 0.
 qint64 passesLeftValue(const QString& text) {
@@ -176,6 +185,13 @@ void ProcessingController::RunPass() {
             return m_processingStopped;
         },
         &m_costs);
+    processor.setSettle([this] {
+        const QDeadlineTimer deadline(OpenTestSettleMilliseconds);
+        while (!deadline.hasExpired() && !m_processingStopped) {
+            YieldToUser();
+            QThread::msleep(SettleStepMilliseconds);
+        }
+    });
     FolderWarnings warnings(m_settings, clock, m_warningView, m_services.service,
                             m_services.runner);
     for (std::size_t i = 0; i < pairCount && i < m_pairs.size(); ++i) {
@@ -188,8 +204,8 @@ void ProcessingController::RunPass() {
     }
 
     {
-        // A failure only makes the next pass start from an older number,
-        // which skips the numbers still in use.
+        // A failure leaves the end of the claimed numbers in the file, which
+        // is beyond every number used.
         const PassCosts::Span span(&m_costs, PassCosts::Parameters);
         m_services.counter.save();
     }
@@ -246,7 +262,11 @@ void ProcessingController::processPair(std::size_t index, FileProcessor& process
         }
         return;
     }
-    if (!files.exists(paths.TargetFolder)) {
+    // A target that is the source itself (also through a link or a bind
+    // mount) is no target: the pair would move its files onto themselves at
+    // every pass.
+    if (!files.exists(paths.TargetFolder)
+        || files.isSameFolder(paths.SourceFolder, paths.TargetFolder)) {
         ++m_counts.InvalidTargets;
         warnings.deliver(FolderKind::Target, paths.TargetFolder, &journal);
         return;

@@ -2,12 +2,16 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace torvanelo {
 
 struct RunOptions {
     bool show = false;     // show the program's output live (the archiver console)
     QString workingFolder; // empty: the caller's current folder
+    // A held folder to work in, by its descriptor (wins over workingFolder):
+    // the program starts in that very folder, whatever its name names now.
+    int workingFolderDescriptor = -1;
 };
 
 struct RunResult {
@@ -40,6 +44,9 @@ public:
     // Runs the command line and waits for its end, without a time limit.
     // True when the process could be created; its exit code is not judged.
     virtual bool RunAndWait(const QString& commandLine, const RunOptions& options) = 0;
+    // The same with the arguments given one by one, the program first: no
+    // splitting, so an argument may hold any character, quotes included.
+    virtual bool RunProgramAndWait(const QStringList& arguments, const RunOptions& options) = 0;
 
     // Runs the command line, waits and returns its exit status and captured
     // output (used for service manager queries).

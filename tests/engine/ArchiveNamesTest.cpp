@@ -79,11 +79,12 @@ private slots:
     // What the archiver is given, and the name file other programs read.
     void writesCommandLinesAndNameFiles() {
         QCOMPARE(MakeNameFile(u"aЯ"_s), QByteArray("\"61002F04\"\r\n"));
-        QCOMPARE(CompressCommand(u"/srv/Depot/Entree/"_s, u"RA000124"_s),
-                 u"rar a -os \"/srv/Depot/Entree/RA000124.rar\" "
-                 "\"/srv/Depot/Entree/RA000124.r?\" -df"_s);
-        QCOMPARE(ExtractCommand(u"/srv/Depot/Entree/RA000124.rar"_s),
-                 u"rar e \"/srv/Depot/Entree/RA000124.rar\""_s);
+        QCOMPARE(
+            CompressArguments(u"/srv/De\"pot/"_s, u"RA000124"_s),
+            (QStringList{u"rar"_s, u"a"_s, u"-os"_s, u"/srv/De\"pot/RA000124.rar"_s,
+                         u"/srv/De\"pot/RA000124.rr"_s, u"/srv/De\"pot/RA000124.rn"_s, u"-df"_s}));
+        QCOMPARE(ExtractArguments(u"/srv/De\"pot/RA000124.rar"_s),
+                 (QStringList{u"rar"_s, u"e"_s, u"/srv/De\"pot/RA000124.rar"_s}));
         QCOMPARE(ArchiverPresenceCommand(), u"rar -?"_s);
     }
 

@@ -83,7 +83,24 @@ public:
     bool move(const QString& from, const QString& to, Replace replace) override {
         return !fails(Call::Move, from) && m_real.move(from, to, replace);
     }
-    bool isFreeToOpen(const QString& path) override { return m_real.isFreeToOpen(path); }
+    std::unique_ptr<HeldFolder> makePrivateFolder(const QString& path) override {
+        if (fails(Call::MakeFolder, path))
+            return nullptr;
+        return m_real.makePrivateFolder(path);
+    }
+    std::unique_ptr<HeldFolder> openPrivateFolder(const QString& path) override {
+        return m_real.openPrivateFolder(path);
+    }
+    std::unique_ptr<FolderLock> lockFolder(const QString& path, bool& busy) override {
+        return m_real.lockFolder(path, busy);
+    }
+    bool isSameFolder(const QString& first, const QString& second) const override {
+        return m_real.isSameFolder(first, second);
+    }
+    OpenState openState(const QString& path) override { return m_real.openState(path); }
+    bool createHidden(const QString& path, const QByteArray& content) override {
+        return !fails(Call::WriteFile, path) && m_real.createHidden(path, content);
+    }
     bool writeFile(const QString& path, const QByteArray& content) override {
         return !fails(Call::WriteFile, path) && m_real.writeFile(path, content);
     }

@@ -92,7 +92,7 @@ private slots:
         for (const auto test :
              {LinuxFileSystem::OpenTest::Lease, LinuxFileSystem::OpenTest::ChangeOnly}) {
             LinuxFileSystem fs(test); // asked twice, so that the fallback could say yes
-            QVERIFY(!fs.isFreeToOpen(path) && !fs.isFreeToOpen(path));
+            QVERIFY(fs.openState(path) != OpenState::Free && fs.openState(path) != OpenState::Free);
         }
         for (const Replace replace : {Replace::No, Replace::Yes})
             QVERIFY(!m_fs.move(path, pathOf(u"moved"_s), replace));
@@ -161,41 +161,49 @@ private slots:
     // again once it closed the file.
     void notFreeWhileAnotherProcessHoldsTheFile() {
         const QString path = pathOf(u"being written \u00e9.doc"_s);
-        QVERIFY(writeFile(path, "partial") && m_fs.isFreeToOpen(path));
+        QVERIFY(writeFile(path, "partial") && m_fs.openState(path) == OpenState::Free);
         for (const QString& redirection : {u"<"_s, u">>"_s, u"<>"_s}) {
             QProcess holder; // holds the file open until its input ends
             holder.start(u"/bin/sh"_s,
                          {u"-c"_s, u"exec 3%1\"$1\" && echo ready && cat"_s.arg(redirection),
                           u"sh"_s, path});
             QVERIFY(holder.waitForReadyRead() && holder.readAll() == "ready\n");
-            QVERIFY(!m_fs.isFreeToOpen(path) && !m_fs.isFreeToOpen(path));
+            QVERIFY(m_fs.openState(path) == OpenState::InUse
+                    && m_fs.openState(path) == OpenState::InUse);
             holder.closeWriteChannel();
             QVERIFY(holder.waitForFinished());
-            QVERIFY(m_fs.isFreeToOpen(path));
+            QVERIFY(m_fs.openState(path) == OpenState::Free);
         }
         QCOMPARE(readFile(path), std::optional("partial"_ba));
     }
 
-    // Without leases a file is free once it was seen unchanged (size and
-    // time) at the previous call for its path.
+    // Without leases a file is unsettled at first sight, free once it was
+    // seen unchanged (size and times) at the previous call for its path, and
+    // in use when it changed meanwhile.
     void fallbackWaitsForAFileToStopChanging() {
         LinuxFileSystem fs(LinuxFileSystem::OpenTest::ChangeOnly);
         const QString path = pathOf(u"growing"_s);
         QVERIFY(writeFile(path, "a") && writeFile(pathOf(u"other"_s), "b"));
-        QVERIFY(!fs.isFreeToOpen(path) && fs.isFreeToOpen(path));
-        QVERIFY(!fs.isFreeToOpen(pathOf(u"other"_s)));
+        QCOMPARE(fs.openState(path), OpenState::Unsettled);
+        QCOMPARE(fs.openState(path), OpenState::Free);
+        QCOMPARE(fs.openState(pathOf(u"other"_s)), OpenState::Unsettled);
         QVERIFY(fs.appendToFile(path, "more"));
-        QVERIFY(!fs.isFreeToOpen(path) && fs.isFreeToOpen(path));
+        QCOMPARE(fs.openState(path), OpenState::InUse);
+        QCOMPARE(fs.openState(path), OpenState::Free);
         const timespec times[2] = {{0, UTIME_OMIT}, {1600000000, 1}}; // rewritten in place
         QVERIFY(::utimensat(AT_FDCWD, encodeFileName(path).constData(), times, 0) == 0);
-        QVERIFY(!fs.isFreeToOpen(path) && fs.isFreeToOpen(path));
+        QCOMPARE(fs.openState(path), OpenState::InUse);
+        QVERIFY(::chmod(encodeFileName(path).constData(), 0604) == 0); // only the change time
+        QCOMPARE(fs.openState(path), OpenState::InUse);
+        QCOMPARE(fs.openState(path), OpenState::Free);
         // An ordinary user gets no lease on another user's file: the lease
         // test falls back by itself rather than never, or always, saying yes.
         if (::geteuid() != 0)
             QSKIP("needs root to give a file to another user");
         QVERIFY(setOwner(path, NobodyId));
         const PermissionsEnforced ordinaryUser;
-        QVERIFY(!m_fs.isFreeToOpen(path) && m_fs.isFreeToOpen(path));
+        QCOMPARE(m_fs.openState(path), OpenState::Unsettled);
+        QCOMPARE(m_fs.openState(path), OpenState::Free);
     }
 };
 

@@ -29,6 +29,10 @@ public:
     bool RunAndWait(const QString& commandLine, const RunOptions& options) override {
         return answer({Kind::RunAndWait, commandLine, options}).started;
     }
+    // Recorded as the arguments joined by blanks.
+    bool RunProgramAndWait(const QStringList& arguments, const RunOptions& options) override {
+        return answer({Kind::RunAndWait, arguments.join(u' '), options}).started;
+    }
     RunResult runCapturing(const QString& commandLine) override {
         return answer({Kind::Capturing, commandLine, RunOptions{}});
     }

@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -469,6 +470,128 @@ bool LinuxFileSystem::removeFolder(const QString& path) {
     return native && ::rmdir(native->constData()) == 0;
 }
 
+namespace {
+
+// Only the process's user may be its owner, and nobody else may enter it.
+bool isPrivateFolder(int fd, struct stat& status) {
+    if (::fstat(fd, &status) != 0)
+        return false;
+    if (!S_ISDIR(status.st_mode) || status.st_uid != ::geteuid() || (status.st_mode & 077) != 0) {
+        errno = EPERM;
+        return false;
+    }
+    return true;
+}
+
+class LinuxHeldFolder final : public HeldFolder {
+public:
+    LinuxHeldFolder(UniqueFd parent, QByteArray name, UniqueFd folder, const struct stat& status)
+        : m_parent(std::move(parent))
+        , m_name(std::move(name))
+        , m_folder(std::move(folder))
+        , m_device(status.st_dev)
+        , m_inode(status.st_ino) {}
+
+    QString path() const override {
+        return QStringLiteral("/proc/self/fd/") + QString::number(m_folder.get());
+    }
+    int descriptor() const override { return m_folder.get(); }
+    bool removeIfEmpty() override {
+        struct stat status {};
+        if (::fstatat(m_parent.get(), m_name.constData(), &status, AT_SYMLINK_NOFOLLOW) != 0)
+            return false;
+        if (status.st_dev != m_device || status.st_ino != m_inode) {
+            errno = ESTALE;
+            return false;
+        }
+        return ::unlinkat(m_parent.get(), m_name.constData(), AT_REMOVEDIR) == 0;
+    }
+
+private:
+    UniqueFd m_parent;
+    QByteArray m_name;
+    UniqueFd m_folder;
+    dev_t m_device;
+    ino_t m_inode;
+};
+
+// The folder that holds a path, opened, and the path's last name.
+std::optional<std::pair<UniqueFd, QByteArray>> openParent(const QString& path) {
+    const auto native = nativePath(path);
+    if (!native)
+        return std::nullopt;
+    auto [folder, name] = splitPath(*native);
+    if (name.isEmpty() || name == "." || name == "..") {
+        errno = EINVAL;
+        return std::nullopt;
+    }
+    UniqueFd parent(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!parent.valid())
+        return std::nullopt;
+    return std::make_pair(std::move(parent), name);
+}
+
+std::unique_ptr<HeldFolder> holdPrivateFolder(UniqueFd parent, const QByteArray& name) {
+    UniqueFd folder(
+        ::openat(parent.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat status {};
+    if (!folder.valid() || !isPrivateFolder(folder.get(), status))
+        return nullptr;
+    return std::make_unique<LinuxHeldFolder>(std::move(parent), name, std::move(folder), status);
+}
+
+class LinuxFolderLock final : public FolderLock {
+public:
+    explicit LinuxFolderLock(UniqueFd fd)
+        : m_fd(std::move(fd)) {}
+
+private:
+    UniqueFd m_fd; // the lock goes with the descriptor
+};
+
+} // namespace
+
+std::unique_ptr<HeldFolder> LinuxFileSystem::makePrivateFolder(const QString& path) {
+    auto parent = openParent(path);
+    if (!parent || ::mkdirat(parent->first.get(), parent->second.constData(), 0700) != 0)
+        return nullptr;
+    return holdPrivateFolder(std::move(parent->first), parent->second);
+}
+
+std::unique_ptr<HeldFolder> LinuxFileSystem::openPrivateFolder(const QString& path) {
+    auto parent = openParent(path);
+    if (!parent)
+        return nullptr;
+    return holdPrivateFolder(std::move(parent->first), parent->second);
+}
+
+std::unique_ptr<FolderLock> LinuxFileSystem::lockFolder(const QString& path, bool& busy) {
+    busy = false;
+    const auto native = nativePath(path);
+    if (!native)
+        return nullptr;
+    UniqueFd fd(::open(native->constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid())
+        return nullptr;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) == 0)
+        return std::make_unique<LinuxFolderLock>(std::move(fd));
+    if (errno == EWOULDBLOCK) {
+        busy = true;
+        return nullptr;
+    }
+    // No such locks here (some network file systems): nothing to hold.
+    return std::make_unique<LinuxFolderLock>(UniqueFd());
+}
+
+bool LinuxFileSystem::isSameFolder(const QString& first, const QString& second) const {
+    const auto a = nativePath(first);
+    const auto b = nativePath(second);
+    struct stat one {};
+    struct stat two {};
+    return a && b && ::stat(a->constData(), &one) == 0 && ::stat(b->constData(), &two) == 0
+           && S_ISDIR(one.st_mode) && one.st_dev == two.st_dev && one.st_ino == two.st_ino;
+}
+
 bool LinuxFileSystem::move(const QString& from, const QString& to, Replace replace) {
     const auto source = nativePath(from);
     const auto target = nativePath(to);
@@ -481,37 +604,39 @@ bool LinuxFileSystem::move(const QString& from, const QString& to, Replace repla
     return moveAcrossFileSystems(*source, *target, replace);
 }
 
-bool LinuxFileSystem::isFreeToOpen(const QString& path) {
+OpenState LinuxFileSystem::openState(const QString& path) {
     const auto native = nativePath(path);
     if (!native)
-        return false;
+        return OpenState::InUse;
     const UniqueFd fd = openRegular(*native);
     struct stat status {};
     if (!fd.valid() || ::fstat(fd.get(), &status) != 0)
-        return false;
+        return OpenState::InUse;
     if (m_openTest == OpenTest::Lease) {
         if (::fcntl(fd.get(), F_SETLEASE, F_WRLCK) == 0) {
             ::fcntl(fd.get(), F_SETLEASE, F_UNLCK);
-            return true;
+            return OpenState::Free;
         }
         if (errno == EAGAIN)
-            return false; // another open file description exists
+            return OpenState::InUse; // another open file description exists
     }
-    return unchangedSinceLastCall(*native, {qint64(status.st_size), status.st_mtim});
+    return compareWithLastSighting(*native,
+                                   {qint64(status.st_size), status.st_mtim, status.st_ctim});
 }
 
-bool LinuxFileSystem::unchangedSinceLastCall(const QByteArray& path, const Sighting& now) {
+OpenState LinuxFileSystem::compareWithLastSighting(const QByteArray& path, const Sighting& now) {
     const auto known = m_sightings.find(path);
     if (known != m_sightings.end()) {
-        const bool unchanged =
-            known->second.size == now.size && sameTime(known->second.modified, now.modified);
+        const bool unchanged = known->second.size == now.size
+                               && sameTime(known->second.modified, now.modified)
+                               && sameTime(known->second.changed, now.changed);
         known->second = now;
-        return unchanged;
+        return unchanged ? OpenState::Free : OpenState::InUse;
     }
     if (m_sightings.size() >= MaxSightings)
         m_sightings.clear();
     m_sightings.emplace(path, now);
-    return false;
+    return OpenState::Unsettled;
 }
 
 bool LinuxFileSystem::makeDurable(const QString& path) {
@@ -555,6 +680,19 @@ bool LinuxFileSystem::writeFile(const QString& path, const QByteArray& content) 
         return false;
     return writeAll(fd.get(), content.constData(), size_t(content.size()))
            && ::fdatasync(fd.get()) == 0 && fd.close();
+}
+
+bool LinuxFileSystem::createHidden(const QString& path, const QByteArray& content) {
+    auto parent = openParent(path);
+    if (!parent)
+        return false;
+    const int folder = parent->first.get();
+    TemporaryFile temporary(folder, parent->second);
+    return temporary.created() && xattr::setHiddenMark(temporary.fd(), true)
+           && writeAll(temporary.fd(), content.constData(), size_t(content.size()))
+           && ::fdatasync(temporary.fd()) == 0 && temporary.close()
+           && temporary.renameTo(parent->second, Replace::No)
+           && (::fsync(folder) == 0 || errno == EINVAL);
 }
 
 bool LinuxFileSystem::appendToFile(const QString& path, const QByteArray& content) {

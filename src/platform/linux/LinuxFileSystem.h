@@ -16,16 +16,19 @@ namespace torvanelo {
 // The hidden flag is the extended attribute user.torvanelo.hidden; it belongs
 // to regular files only.
 //
-// The open test (isFreeToOpen) takes a write lease on the file and drops it
-// at once: the kernel grants a write lease only while no other open file
+// The open test (openState) takes a write lease on the file and drops it at
+// once: the kernel grants a write lease only while no other open file
 // description of the file exists, for reading or writing. Where leases are
 // not available (the file system has none, as NFS, CIFS or FUSE; the file
 // belongs to another user and the process lacks CAP_LEASE; leases switched off
 // in /proc/sys/fs/leases-enable), the test falls back to watching the file:
-// it answers true only when size and modification time are the same as at the
-// previous call for the same path, and false at the first sighting. So a file
-// is taken one scan after it stopped changing; the fallback cannot see a
-// program that holds a file open without writing it.
+// Free when size, modification and change times are the same as at the
+// previous call for the same path, InUse when they changed, Unsettled at the
+// first sighting. The caller asks again after a settling time, so an idle
+// file is taken in the same scan; the fallback cannot see a program that
+// holds a file open without writing it.
+//
+// Held folders are reached through /proc/self/fd, so /proc must be mounted.
 class LinuxFileSystem final : public FileSystem {
 public:
     enum class OpenTest {
@@ -60,10 +63,16 @@ public:
     // move: the temporary is removed and the source stays as it was.
     bool move(const QString& from, const QString& to, Replace replace) override;
 
-    bool isFreeToOpen(const QString& path) override;
+    std::unique_ptr<HeldFolder> makePrivateFolder(const QString& path) override;
+    std::unique_ptr<HeldFolder> openPrivateFolder(const QString& path) override;
+    std::unique_ptr<FolderLock> lockFolder(const QString& path, bool& busy) override;
+    bool isSameFolder(const QString& first, const QString& second) const override;
+
+    OpenState openState(const QString& path) override;
     bool makeDurable(const QString& path) override;
 
     bool writeFile(const QString& path, const QByteArray& content) override;
+    bool createHidden(const QString& path, const QByteArray& content) override;
     bool appendToFile(const QString& path, const QByteArray& content) override;
     std::optional<QByteArray> readFile(const QString& path, qint64 maxSize) const override;
 
@@ -71,9 +80,10 @@ private:
     struct Sighting {
         qint64 size = 0;
         timespec modified{};
+        timespec changed{};
     };
 
-    bool unchangedSinceLastCall(const QByteArray& path, const Sighting& now);
+    OpenState compareWithLastSighting(const QByteArray& path, const Sighting& now);
 
     OpenTest m_openTest;
     // The fallback open test's memory of each path's last size and time.

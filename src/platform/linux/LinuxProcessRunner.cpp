@@ -94,7 +94,7 @@ public:
 std::optional<Child> spawnProgram(const QByteArray& program,
                                   const std::vector<QByteArray>& arguments,
                                   const QByteArray& workingFolder, Output output,
-                                  bool newSession = false) {
+                                  bool newSession = false, int workingFolderFd = -1) {
     const bool holdsNul = std::any_of(arguments.begin(), arguments.end(),
                                       [](const QByteArray& a) { return a.contains('\0'); });
     if (holdsNul || workingFolder.contains('\0'))
@@ -114,7 +114,9 @@ std::optional<Child> spawnProgram(const QByteArray& program,
 
     SpawnSetup setup;
     int failed = 0;
-    if (!workingFolder.isEmpty())
+    if (workingFolderFd >= 0)
+        failed |= ::posix_spawn_file_actions_addfchdir_np(&setup.actions, workingFolderFd);
+    else if (!workingFolder.isEmpty())
         failed |= ::posix_spawn_file_actions_addchdir_np(&setup.actions, workingFolder.constData());
     failed |= ::posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
     if (output == Output::Pipe) {
@@ -159,18 +161,36 @@ std::optional<Child> spawnProgram(const QByteArray& program,
     return child;
 }
 
-std::optional<Child> startCommandLine(const QString& commandLine, const QString& workingFolder,
-                                      Output output) {
-    const auto words = LinuxProcessRunner::splitCommandLine(commandLine);
-    if (!words)
+std::optional<Child> startProgram(const QStringList& words, const QString& workingFolder,
+                                  int workingFolderFd, Output output) {
+    if (words.isEmpty())
         return std::nullopt;
-    const auto program = LinuxProcessRunner::findProgram(words->first());
+    const auto program = LinuxProcessRunner::findProgram(words.first());
     if (!program)
         return std::nullopt;
     std::vector<QByteArray> arguments;
-    for (const QString& word : *words)
+    for (const QString& word : words)
         arguments.push_back(encodeFileName(word));
-    return spawnProgram(encodeFileName(*program), arguments, encodeFileName(workingFolder), output);
+    return spawnProgram(encodeFileName(*program), arguments, encodeFileName(workingFolder), output,
+                        false, workingFolderFd);
+}
+
+std::optional<Child> startCommandLine(const QString& commandLine, const QString& workingFolder,
+                                      int workingFolderFd, Output output) {
+    const auto words = LinuxProcessRunner::splitCommandLine(commandLine);
+    if (!words)
+        return std::nullopt;
+    return startProgram(*words, workingFolder, workingFolderFd, output);
+}
+
+// The arguments as one line for the console's title: each in double quotes
+// where it holds a blank.
+QString displayLine(const QStringList& arguments) {
+    QStringList shown;
+    for (const QString& argument : arguments)
+        shown.append(argument.contains(u' ') || argument.isEmpty() ? u'"' + argument + u'"'
+                                                                   : argument);
+    return shown.join(u' ');
 }
 
 // Reads what the pipe holds now, without waiting; closes it at its end.
@@ -250,14 +270,25 @@ RunResult waitFor(Child& child, const std::function<void()>& hook, const OutputH
 } // namespace
 
 bool LinuxProcessRunner::RunAndWait(const QString& commandLine, const RunOptions& options) {
+    const auto words = splitCommandLine(commandLine);
+    return words && runAndWait(*words, commandLine, options);
+}
+
+bool LinuxProcessRunner::RunProgramAndWait(const QStringList& arguments,
+                                           const RunOptions& options) {
+    return runAndWait(arguments, displayLine(arguments), options);
+}
+
+bool LinuxProcessRunner::runAndWait(const QStringList& arguments, const QString& shownLine,
+                                    const RunOptions& options) {
     // The sink of this run, even if the hook changes it meanwhile.
     ConsoleSink* const sink = options.show ? m_sink : nullptr;
-    auto child = startCommandLine(commandLine, options.workingFolder,
-                                  sink != nullptr ? Output::Pipe : Output::Discard);
+    auto child = startProgram(arguments, options.workingFolder, options.workingFolderDescriptor,
+                              sink != nullptr ? Output::Pipe : Output::Discard);
     if (!child)
         return false;
     if (sink != nullptr)
-        sink->begin(commandLine);
+        sink->begin(shownLine);
     const RunResult result = waitFor(*child, m_waitHook, [sink](const QByteArray& bytes) {
         if (sink != nullptr)
             sink->output(bytes);
@@ -268,7 +299,7 @@ bool LinuxProcessRunner::RunAndWait(const QString& commandLine, const RunOptions
 }
 
 RunResult LinuxProcessRunner::runCapturing(const QString& commandLine) {
-    auto child = startCommandLine(commandLine, QString(), Output::Pipe);
+    auto child = startCommandLine(commandLine, QString(), -1, Output::Pipe);
     if (!child)
         return RunResult{};
     QByteArray captured;

@@ -13,8 +13,8 @@ namespace torvanelo {
 // startShellDetached, whose text is a shell command by definition).
 //
 // Every program gets /dev/null as standard input, so it can never wait for
-// an answer, and runs in RunOptions::workingFolder when one is given (the
-// runner's own current folder never changes). Hidden, its output goes to
+// an answer, and runs in the working folder of RunOptions when one is given
+// (the runner's own current folder never changes). Hidden, its output goes to
 // /dev/null; shown, to the console sink, or to /dev/null without one.
 //
 // Waiting has no time limit; meanwhile the wait hook is called about every
@@ -23,6 +23,7 @@ namespace torvanelo {
 class LinuxProcessRunner final : public ProcessRunner {
 public:
     bool RunAndWait(const QString& commandLine, const RunOptions& options) override;
+    bool RunProgramAndWait(const QStringList& arguments, const RunOptions& options) override;
     // Standard output and error together; at most 16 MiB of them are kept,
     // the rest is read and dropped so the program never stalls on a full pipe.
     RunResult runCapturing(const QString& commandLine) override;
@@ -49,6 +50,9 @@ public:
     static std::optional<QString> findProgram(const QString& word);
 
 private:
+    bool runAndWait(const QStringList& arguments, const QString& shownLine,
+                    const RunOptions& options);
+
     ConsoleSink* m_sink = nullptr;
     std::function<void()> m_waitHook;
 };
