@@ -962,7 +962,8 @@ def soak(build, files):
 
 def growth_table(args, program, wrapper):
     rows = []
-    for count in GROWTH_COUNTS + ((GROWTH_BIG,) if args.growth else ()):
+    counts = tuple(int(c) for c in args.growth_counts.split(",")) if args.growth_counts else GROWTH_COUNTS
+    for count in counts + ((GROWTH_BIG,) if args.growth else ()):
         rows.append(growth_row(program, count, wrapper))
         row = rows[-1]
         print(f"growth {count} files: {row['ms_per_file']:.2f} ms per file, torvanelo "
@@ -1004,6 +1005,8 @@ def main():
     parser.add_argument("--skip-large", action="store_true", help="small files only (not with --save)")
     parser.add_argument("--growth", action="store_true",
                         help=f"add the {GROWTH_BIG:,}-file row to the growth table (about half an hour)")
+    parser.add_argument("--growth-counts", help="the smaller rows of the growth table, as "
+                        "1000,10000 (the default); the first is the base of the ratios")
     parser.add_argument("--only", choices=("growth", "window", "pairs"),
                         help="this part alone, printed; growth alone is saved by --save "
                              "to benchmark/results-growth.md")
