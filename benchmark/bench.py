@@ -137,7 +137,7 @@ with other work), shares of all samples:
   were deleted just before. The chain makes 5 inodes per file (the name file, the
   archive, the two files `rar e` unpacks, the work folder), the tar round trip 2.
 - `torvanelo`: 46 % (38 % in the kernel). The flushes (`fsync`, `fdatasync`) 17.5 %,
-  making files and folders (`openat`, `mkdirat`: new inodes) 12 %, deleting them 7 %,
+  opening and making files (`openat`, most of it new inodes) 12 %, deleting 7 %,
   page faults 8 % (mostly the vfork starts), starting `rar` 6 %, `readlink` of
   `/proc/self/exe` 2 % (the program folder looked up again for each start of `rar`),
   the stats 2.4 %. The program's own code and Qt: under 5 %.
