@@ -13,6 +13,10 @@ inline QString defaultNetSendMessage() {
            + QStringLiteral(": unknown folder\"");
 }
 
+// How a Windows stream :X is kept as an extended attribute on this machine:
+// Samba's user.DosStream.X:$DATA or the plain user.X.
+enum class StreamForm { Samba, Plain };
+
 // The process-wide settings, read once at start-up; each field is changed
 // together with its key when the user confirms a change (SettingsStore).
 struct Settings {
@@ -34,6 +38,7 @@ struct Settings {
     bool WarnEventLog = false;                        // "ErreurDossierEventLog"
     bool WarnDesktop = false;                         // "ErreurDossierNotification"
     QString WindowPosition;                           // "PositionFenetre": "x,y" or empty
+    StreamForm WindowsStreams = StreamForm::Samba;    // "FormeFlux": "samba" or "plain"
     bool LogEnabled = false;                          // "Logs"
     bool LogFileNames = false;                        // "FichiersLogs"
     QString LogFolder;                                // "PathLogs"

@@ -32,6 +32,7 @@ inline constexpr SettingKey NetSendMessage{Configuration, u"MessageNetSend"};
 inline constexpr SettingKey WarnEventLog{Configuration, u"ErreurDossierEventLog"};
 inline constexpr SettingKey WarnDesktop{Configuration, u"ErreurDossierNotification"};
 inline constexpr SettingKey WindowPosition{Configuration, u"PositionFenetre"};
+inline constexpr SettingKey WindowsStreams{Configuration, u"FormeFlux"};
 inline constexpr SettingKey LogEnabled{Logs, u"Logs"};
 inline constexpr SettingKey LogFileNames{Logs, u"FichiersLogs"};
 inline constexpr SettingKey LogFolder{Logs, u"PathLogs"};

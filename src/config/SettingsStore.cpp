@@ -94,6 +94,12 @@ void SettingsStore::readRemaining() {
     s.WarnEventLog = readYesNo(Key::WarnEventLog);
     s.WarnDesktop = readYesNo(Key::WarnDesktop);
     s.WindowPosition = readText(Key::WindowPosition);
+    // Anything but "plain" keeps Samba's form, the one in which every
+    // attribute comes back exactly.
+    s.WindowsStreams =
+        readText(Key::WindowsStreams).trimmed().compare(u"plain", Qt::CaseInsensitive) == 0
+            ? StreamForm::Plain
+            : StreamForm::Samba;
     s.LogEnabled = readYesNo(Key::LogEnabled);
     s.LogFileNames = readYesNo(Key::LogFileNames);
     s.LogFolder = existingFolderOrProgramFolder(readText(Key::LogFolder));

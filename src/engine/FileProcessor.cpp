@@ -471,7 +471,12 @@ void FileProcessor::reportCounterRefused() {
 
 bool FileProcessor::runArchiver(const QStringList& arguments, const RunOptions& options) {
     const PassCosts::Span span(m_costs, PassCosts::Archiver);
-    return m_runner.RunProgramAndWait(arguments, options);
+    // The machine's form of Windows streams, for packing and unpacking alike.
+    static const QString samba = QStringLiteral("TORVANELO_STREAM_FORM=samba");
+    static const QString plain = QStringLiteral("TORVANELO_STREAM_FORM=plain");
+    RunOptions withForm = options;
+    withForm.environment.append(m_settings.WindowsStreams == StreamForm::Plain ? plain : samba);
+    return m_runner.RunProgramAndWait(arguments, withForm);
 }
 
 bool FileProcessor::moveFile(const QString& from, const QString& to, Replace replace) {

@@ -12,6 +12,9 @@ struct RunOptions {
     // A held folder to work in, by its descriptor (wins over workingFolder):
     // the program starts in that very folder, whatever its name names now.
     int workingFolderDescriptor = -1;
+    // "NAME=value" entries for the program's environment, on top of ours; an
+    // entry replaces our variable of the same name.
+    QStringList environment;
 };
 
 struct RunResult {

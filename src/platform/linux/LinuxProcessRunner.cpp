@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -88,16 +89,42 @@ public:
     posix_spawnattr_t attributes;
 };
 
+// An added environment entry needs a name before its '=' and no NUL.
+bool isEnvironmentEntry(const QByteArray& entry) {
+    return entry.indexOf('=') > 0 && !entry.contains('\0');
+}
+
+// Our environment with the added entries, each replacing ours of its name.
+// Only pointers are gathered: the texts stay where they are.
+std::vector<char*> environmentWith(const std::vector<QByteArray>& added) {
+    std::vector<char*> entries;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        const std::string_view ours(*entry);
+        const bool replaced = std::any_of(added.begin(), added.end(), [&](const QByteArray& a) {
+            const auto nameEnd = std::size_t(a.indexOf('=')) + 1;
+            return ours.substr(0, nameEnd) == std::string_view(a.constData(), nameEnd);
+        });
+        if (!replaced)
+            entries.push_back(*entry);
+    }
+    for (const QByteArray& entry : added)
+        entries.push_back(const_cast<char*>(entry.constData()));
+    entries.push_back(nullptr);
+    return entries;
+}
+
 // Starts a program with the given arguments: standard input from /dev/null,
 // output to /dev/null or a pipe, no descriptor of ours inherited, signal
-// dispositions and mask reset.
+// dispositions and mask reset; our environment plus `environment`.
 std::optional<Child> spawnProgram(const QByteArray& program,
                                   const std::vector<QByteArray>& arguments,
                                   const QByteArray& workingFolder, Output output,
-                                  bool newSession = false, int workingFolderFd = -1) {
+                                  bool newSession = false, int workingFolderFd = -1,
+                                  const std::vector<QByteArray>& environment = {}) {
     const bool holdsNul = std::any_of(arguments.begin(), arguments.end(),
                                       [](const QByteArray& a) { return a.contains('\0'); });
-    if (holdsNul || workingFolder.contains('\0'))
+    if (holdsNul || workingFolder.contains('\0')
+        || !std::all_of(environment.begin(), environment.end(), isEnvironmentEntry))
         return std::nullopt;
 
     UniqueFd readEnd;
@@ -147,9 +174,13 @@ std::optional<Child> spawnProgram(const QByteArray& program,
         argv.push_back(const_cast<char*>(argument.constData()));
     argv.push_back(nullptr);
 
+    std::vector<char*> envp;
+    if (!environment.empty())
+        envp = environmentWith(environment);
+
     pid_t pid = -1;
     const int error = ::posix_spawn(&pid, program.constData(), &setup.actions, &setup.attributes,
-                                    argv.data(), environ);
+                                    argv.data(), envp.empty() ? environ : envp.data());
     if (error != 0) {
         errno = error;
         return std::nullopt;
@@ -162,7 +193,8 @@ std::optional<Child> spawnProgram(const QByteArray& program,
 }
 
 std::optional<Child> startProgram(const QStringList& words, const QString& workingFolder,
-                                  int workingFolderFd, Output output) {
+                                  int workingFolderFd, Output output,
+                                  const QStringList& environment = {}) {
     if (words.isEmpty())
         return std::nullopt;
     const auto program = LinuxProcessRunner::findProgram(words.first());
@@ -171,8 +203,11 @@ std::optional<Child> startProgram(const QStringList& words, const QString& worki
     std::vector<QByteArray> arguments;
     for (const QString& word : words)
         arguments.push_back(encodeFileName(word));
+    std::vector<QByteArray> entries;
+    for (const QString& entry : environment)
+        entries.push_back(encodeFileName(entry));
     return spawnProgram(encodeFileName(*program), arguments, encodeFileName(workingFolder), output,
-                        false, workingFolderFd);
+                        false, workingFolderFd, entries);
 }
 
 std::optional<Child> startCommandLine(const QString& commandLine, const QString& workingFolder,
@@ -283,8 +318,9 @@ bool LinuxProcessRunner::runAndWait(const QStringList& arguments, const QString&
                                     const RunOptions& options) {
     // The sink of this run, even if the hook changes it meanwhile.
     ConsoleSink* const sink = options.show ? m_sink : nullptr;
-    auto child = startProgram(arguments, options.workingFolder, options.workingFolderDescriptor,
-                              sink != nullptr ? Output::Pipe : Output::Discard);
+    auto child =
+        startProgram(arguments, options.workingFolder, options.workingFolderDescriptor,
+                     sink != nullptr ? Output::Pipe : Output::Discard, options.environment);
     if (!child)
         return false;
     if (sink != nullptr)
