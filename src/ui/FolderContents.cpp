@@ -125,7 +125,7 @@ void FolderContents::showCount(Side side, int count) {
 
 void FolderContents::mnuAfficherFichiers_Click() {
     const bool show = !m_store.settings().ShowFolderFiles;
-    m_store.setShowFolderFiles(show);
+    const bool saved = m_store.setShowFolderFiles(show);
     if (show) {
         m_window.showFolderFilesLayout();
         if (m_window.pairModel().rowCount() > 0)
@@ -134,6 +134,7 @@ void FolderContents::mnuAfficherFichiers_Click() {
         m_window.clearFolderFiles();
         m_window.showFolderFilesLayout();
     }
+    m_window.sayIfNotSaved(saved);
 }
 
 } // namespace torvanelo

@@ -17,13 +17,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QMoveEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMoveEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -523,23 +523,35 @@ void frmKelvadon::mnuQuitter_Click() {
 }
 
 void frmKelvadon::mnuAutomatique_Click(bool checked) {
-    m_store.setAutoStart(checked);
+    const bool saved = m_store.setAutoStart(checked);
     showSettingsMarks();
+    sayIfNotSaved(saved);
 }
 
 void frmKelvadon::mnuArretAutomatique_Click(bool checked) {
-    m_store.setStopAfterFirstPass(checked);
+    const bool saved = m_store.setStopAfterFirstPass(checked);
     showSettingsMarks();
+    sayIfNotSaved(saved);
 }
 
 void frmKelvadon::mnuVoirConsoleRAR_Click(bool checked) {
-    m_store.setShowArchiverConsole(checked);
+    const bool saved = m_store.setShowArchiverConsole(checked);
     showSettingsMarks();
+    sayIfNotSaved(saved);
 }
 
 void frmKelvadon::mnuLangue_Click(int language) {
-    m_store.setLanguage(qint16(language));
+    const bool saved = m_store.setLanguage(qint16(language));
     ApplyLanguage();
+    sayIfNotSaved(saved);
+}
+
+void frmKelvadon::sayIfNotSaved(bool saved) {
+    if (saved)
+        return;
+    m_prompts.message(
+        this, UserPrompts::Icon::Warning, UserPrompts::Buttons::Ok, productTitle(),
+        settingNotSavedText(m_store.settings().Language, m_store.parametersFile().path()));
 }
 
 void frmKelvadon::closeEvent(QCloseEvent* event) {
@@ -577,8 +589,8 @@ void frmKelvadon::showSettingsMarks() {
     action("mnuAutomatique")->setChecked(s.AutoStart);
     action("mnuArretAutomatique")->setChecked(s.StopAfterFirstPass);
     // The event-log warning has its place in the service dialog.
-    action("mnuDossierErr")->setChecked(s.WarnOnScreen || s.WarnBeep || s.WarnNetSend
-                                        || s.WarnDesktop);
+    action("mnuDossierErr")
+        ->setChecked(s.WarnOnScreen || s.WarnBeep || s.WarnNetSend || s.WarnDesktop);
     action("mnuDefinirLogs")->setChecked(s.LogEnabled);
     action("mnuPurgeLogs")->setChecked(s.PurgeOldLogs);
     action("mnuFrancais")->setChecked(isFrench(s.Language));
@@ -726,8 +738,9 @@ bool frmKelvadon::hidesWhenMinimized() const {
     // The service started away from any desktop has no one to show a
     // window to; the same window on a desktop without a tray must stay
     // within reach.
-    const bool trayShown =
-        m_tray && m_tray->isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
+    const bool trayThere =
+        m_trayPresence ? m_trayPresence() : QSystemTrayIcon::isSystemTrayAvailable();
+    const bool trayShown = m_tray && m_tray->isVisible() && trayThere;
     return trayShown || (m_serviceMode && QtUserPrompts::headless());
 }
 
@@ -1033,8 +1046,7 @@ void frmKelvadon::updateTrayLook() {
     if (!m_tray)
         return;
     m_tray->setIcon(trayPicture(m_trayState, !m_trayWarning.isEmpty()));
-    m_tray->setToolTip(m_trayWarning.isEmpty() ? m_trayTip
-                                               : m_trayTip + u'\n' + m_trayWarning);
+    m_tray->setToolTip(m_trayWarning.isEmpty() ? m_trayTip : m_trayTip + u'\n' + m_trayWarning);
 }
 
 void frmKelvadon::setStartStopLook(StartStopPicture picture, const QString& tooltip,
@@ -1159,7 +1171,8 @@ void frmKelvadon::storePosition() {
     if (!isVisible() || isMinimized() || m_exitRequested || pos() == m_placedAt)
         return;
     m_placedAt = pos();
-    m_store.setWindowPosition(QString::number(m_placedAt.x()) + u',' + QString::number(m_placedAt.y()));
+    m_store.setWindowPosition(QString::number(m_placedAt.x()) + u','
+                              + QString::number(m_placedAt.y()));
 }
 
 } // namespace torvanelo

@@ -81,6 +81,9 @@ public:
     // Check marks of every menu toggle and the legend/file-lists layout, from
     // the settings.
     void showSettingsMarks();
+    // A setting the user changed did not reach the parameters file: says so
+    // (the change holds in memory until the program ends, as the marks show).
+    void sayIfNotSaved(bool saved);
     // Moves the window where the user left it last, when that place is still
     // on a screen; else it stays centred.
     void placeAtStoredPosition();
@@ -112,6 +115,11 @@ public:
     void minimizeToTray();
     // True while the tray shows the icon, or no one could see the window.
     bool hidesWhenMinimized() const;
+    // Whether a system tray is there to show the icon. Asked afresh at each
+    // minimize, so a tray that comes after the program is used from then on;
+    // the system's answer unless a test gives its own.
+    using TrayPresence = std::function<bool()>;
+    void setTrayPresence(TrayPresence presence) { m_trayPresence = std::move(presence); }
     // What the tray icon's picture and tip say.
     TrayState trayState() const { return m_trayState; }
     // The last unknown-folder warning since the start of the last pass;
@@ -288,6 +296,7 @@ private:
 
     QTimer m_Timer1;
     QSystemTrayIcon* m_tray = nullptr;
+    TrayPresence m_trayPresence;
     QString m_trayTip;
     TrayState m_trayState = TrayState::Stopped;
     QString m_trayWarning;

@@ -207,7 +207,10 @@ void frmAdminService::chkInteract_Click() {
 }
 
 void frmAdminService::chkDossierErrEventLog_Click() {
-    m_store.setWarnEventLog(m_chkDossierErrEventLog->isChecked());
+    if (!m_store.setWarnEventLog(m_chkDossierErrEventLog->isChecked()))
+        m_prompts.message(
+            this, UserPrompts::Icon::Warning, UserPrompts::Buttons::Ok, productTitle(),
+            settingNotSavedText(m_store.settings().Language, m_store.parametersFile().path()));
 }
 
 void frmAdminService::cmdInstall_Click() {

@@ -4,12 +4,12 @@
 
 namespace torvanelo {
 
-void storeWarningSettings(SettingsStore& store, const WarningChoice& choice) {
-    store.setWarnOnScreen(choice.onScreen);
-    store.setWarnBeep(choice.beep);
-    store.setWarnNetSend(choice.netSend);
-    store.setNetSendMessage(choice.netSendMessage);
-    store.setWarnDesktop(choice.desktop);
+bool storeWarningSettings(SettingsStore& store, const WarningChoice& choice) {
+    bool saved = store.setWarnOnScreen(choice.onScreen);
+    saved = store.setWarnBeep(choice.beep) && saved;
+    saved = store.setWarnNetSend(choice.netSend) && saved;
+    saved = store.setNetSendMessage(choice.netSendMessage) && saved;
+    return store.setWarnDesktop(choice.desktop) && saved;
 }
 
 QString noMessageText(int language) {

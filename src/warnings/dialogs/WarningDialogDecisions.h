@@ -17,8 +17,9 @@ struct WarningChoice {
 
 // Writes "ErreurDossier", "ErreurDossierSon", "ErreurDossierNetSend" and
 // "MessageNetSend", in that order, each with its field, then the desktop
-// notification's key.
-void storeWarningSettings(SettingsStore& store, const WarningChoice& choice);
+// notification's key. Every key is tried; false when any of them did not
+// reach the file.
+bool storeWarningSettings(SettingsStore& store, const WarningChoice& choice);
 
 // The box of a Try with an empty text: French for 1, Portuguese for 2,
 // English otherwise.

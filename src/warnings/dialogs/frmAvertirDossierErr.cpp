@@ -127,10 +127,14 @@ void frmAvertirDossierErr::cmdEssayer_Click() {
 }
 
 void frmAvertirDossierErr::accept() {
-    storeWarningSettings(
+    const bool saved = storeWarningSettings(
         m_store, WarningChoice{m_chkDossierErr->isChecked(), m_chkDossierErrSon->isChecked(),
                                m_chkDossierErrNetSend->isChecked(), m_txtNetSend->text(),
                                m_chkDossierErrNotification->isChecked()});
+    if (!saved)
+        m_prompts.message(
+            this, UserPrompts::Icon::Warning, UserPrompts::Buttons::Ok, productTitle(),
+            settingNotSavedText(m_store.settings().Language, m_store.parametersFile().path()));
     QDialog::accept();
 }
 

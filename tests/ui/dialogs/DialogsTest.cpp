@@ -1,5 +1,6 @@
 #include "DialogTestSupport.h"
 #include "FolderPairModel.h"
+#include "PermissionsEnforced.h"
 #include "ProcessingController.h"
 #include "ProgramFixture.h"
 #include "SettingsStore.h"
@@ -9,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QScrollBar>
 
@@ -423,6 +425,89 @@ private slots:
         QCOMPARE(f.recordingRunner.commandLines(RecordingProcessRunner::Kind::ShellDetached),
                  QStringList{u"net send "_s + text});
         QCOMPARE(f.shown(), QStringList{u"[warning] Torvanelo: No message to send"_s});
+    }
+
+    // Every menu toggle and settings dialog, with a parameters file that
+    // cannot be written (neither replaced nor rewritten in place): the user
+    // is told, the file is left as it was, and the change holds for the run
+    // (the check marks show it). With a writable file nothing is said.
+    void unsavedSettingIsSaid_data() {
+        QTest::addColumn<QByteArray>("entry");
+        QTest::addColumn<bool>("writable");
+        QTest::addColumn<QString>("inForce"); // the setting's value afterwards
+        for (const bool writable : {false, true}) {
+            const auto row = [&](const char* entry, const char* value) {
+                QTest::addRow("%s%s", entry, writable ? ", writable" : "")
+                    << QByteArray(entry) << writable << QString::fromLatin1(value);
+            };
+            row("mnuTempo", "25");
+            row("mnuPerformance", "1");
+            row("mnuPrefixe", "ZZ");
+            row("mnuDossierErr", "1");
+            row("mnuService", "1");
+            row("mnuAutomatique", "1");
+            if (writable)
+                continue;
+            row("mnuArretAutomatique", "1");
+            row("mnuVoirConsoleRAR", "1");
+            row("mnuAfficherFichiers", "1");
+            row("mnuFrancais", "1");
+        }
+    }
+    void unsavedSettingIsSaid() {
+        QFETCH(QByteArray, entry);
+        QFETCH(bool, writable);
+        ProgramFixture f;
+        const QString ini = f.path(u"Torvanelo.ini"_s);
+        QVERIFY(f.start(u"[Configuration]\nPerformance=50\n"_s, f.pairs(1)));
+        const QByteArray before = f.snapshot();
+        if (!writable)
+            QVERIFY(setMode(ini, 0444) && setMode(f.home(), 0555));
+        {
+            const PermissionsEnforced ordinaryUser;
+            ModalDriver driver([](QDialog* dialog) {
+                if (auto* bar = control<QScrollBar>(dialog, "HScroll1"))
+                    bar->triggerAction(QAbstractSlider::SliderToMinimum);
+                else if (auto* text = control<QLineEdit>(dialog, "Text1"))
+                    typeInto(text, dialog->objectName() == u"frmTempo" ? u"25"_s : u"zz"_s);
+                else if (auto* screen = control<QCheckBox>(dialog, "chkDossierErr"))
+                    screen->click();
+                else if (auto* eventLog = control<QCheckBox>(dialog, "chkDossierErrEventLog"))
+                    eventLog->click(); // written at once; the dialog is then cancelled
+                click(dialog, control<QAbstractButton>(dialog, "cmdOK") ? "cmdOK" : "cmdAnnuler");
+            });
+            f.action(entry.constData())->trigger();
+            QCoreApplication::processEvents();
+        }
+        QVERIFY(setMode(f.home(), 0700) && setMode(ini, 0644));
+        const Settings& s = f.program().store().settings();
+        const std::map<QByteArray, QString> values{
+            {"mnuTempo", QString::number(s.DefaultDelay)},
+            {"mnuPerformance", QString::number(s.Performance)},
+            {"mnuPrefixe", s.CompressedPrefix},
+            {"mnuDossierErr", QString::number(s.WarnOnScreen)},
+            {"mnuService", QString::number(s.WarnEventLog)},
+            {"mnuAutomatique", QString::number(s.AutoStart)},
+            {"mnuArretAutomatique", QString::number(s.StopAfterFirstPass)},
+            {"mnuVoirConsoleRAR", QString::number(s.ShowArchiverConsole)},
+            {"mnuAfficherFichiers", QString::number(s.ShowFolderFiles)},
+            {"mnuFrancais", QString::number(s.Language)},
+        };
+        QTEST(values.at(entry), "inForce");
+        QAction* action = f.action(entry.constData());
+        QVERIFY(!action->isCheckable() || action->isChecked());
+        if (writable) {
+            QCOMPARE(f.shown(), QStringList());
+            QVERIFY(f.snapshot() != before);
+            return;
+        }
+        const QString text = entry == "mnuFrancais"
+                                 ? u"Le réglage n'a pas pu être enregistré: il vaut jusqu'à la "
+                                   u"fin du programme"_s
+                                 : u"The setting could not be saved: it holds until the program "
+                                   u"ends"_s;
+        QCOMPARE(f.shown(), QStringList{u"[warning] Torvanelo 1.0b: "_s + text + u"\r\n"_s + ini});
+        QCOMPARE(f.snapshot(), before);
     }
 };
 
