@@ -81,6 +81,34 @@ private slots:
         QVERIFY(f.window().isVisible() && !f.window().isMinimized());
     }
 
+    // A tray that comes after the program (a panel started later): the
+    // icon made at start-up is used from then on, the window minimized into
+    // the tray and back; when the tray goes again, the window stays within
+    // reach once more.
+    void aTrayThatComesLaterIsUsed() {
+        ProgramFixture f;
+        bool trayThere = false;
+        f.writeParameters(u"[Configuration]\nAutomatique=1\n"_s);
+        f.writePairs(f.pairs(1));
+        f.build().window().setTrayPresence([&trayThere] { return trayThere; });
+        QVERIFY(f.program().start());
+        frmKelvadon& window = f.window();
+        QVERIFY(window.isVisible() && window.isMinimized());
+        trayThere = true;
+        window.restoreWindow();
+        QVERIFY(!f.action("mnuRestaurer")->isVisible());
+        // The window manager's minimize button.
+        window.setWindowState(Qt::WindowMinimized);
+        QTRY_VERIFY(window.isHidden());
+        QVERIFY(f.action("mnuRestaurer")->isVisible()
+                && f.action("mnuFichierVoirLogs")->isVisible());
+        window.toggleFromTray();
+        QVERIFY(window.isVisible() && !window.isMinimized());
+        trayThere = false;
+        window.toggleFromTray();
+        QVERIFY(window.isVisible() && window.isMinimized());
+    }
+
     // Two programs on the same program folder, or on the same executable,
     // never run side by side (a link to the folder is the same folder); the
     // refused start asks the running copy to show its window.

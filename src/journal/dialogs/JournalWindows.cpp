@@ -30,7 +30,7 @@ frmVoirLogs* JournalWindows::viewer() const {
 
 void JournalWindows::openViewer() {
     if (m_viewer && m_viewer->isVisible()) {
-        m_window.minimizeToTray();
+        putMainWindowAway();
         m_viewer->setWindowState(m_viewer->windowState() & ~Qt::WindowMinimized);
         m_viewer->showNormal();
         return;
@@ -38,13 +38,23 @@ void JournalWindows::openViewer() {
     delete m_viewer.data();
     m_viewer = new frmVoirLogs(m_store.settings(), m_files, m_clock, m_prompts);
     m_viewer->setAttribute(Qt::WA_DeleteOnClose);
-    connect(m_viewer, &frmVoirLogs::minimizeMainWindowRequested, &m_window,
-            &frmKelvadon::minimizeToTray);
-    connect(m_viewer, &frmVoirLogs::viewerClosed, &m_window, [this] {
-        if (m_window.isVisible())
+    m_mainPutAway = false;
+    connect(m_viewer, &frmVoirLogs::minimizeMainWindowRequested, this,
+            &JournalWindows::putMainWindowAway);
+    connect(m_viewer, &frmVoirLogs::viewerClosed, this, [this] {
+        // The viewer's caption promises the way back. A window the user had
+        // already sent to the tray before opening the viewer stays there.
+        if (m_window.isVisible() || m_mainPutAway)
             m_window.restoreWindow();
+        m_mainPutAway = false;
     });
     m_viewer->show();
+}
+
+void JournalWindows::putMainWindowAway() {
+    if (m_window.isVisible() && !m_window.isMinimized())
+        m_mainPutAway = true;
+    m_window.minimizeToTray();
 }
 
 void JournalWindows::openLogFolderDialog() {

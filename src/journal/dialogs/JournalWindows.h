@@ -25,8 +25,9 @@ public:
 
     // mnuVoirLogs, F1, mnuFichierVoirLogs: an open viewer comes back to its
     // normal state and the main window goes to the tray; otherwise a new
-    // viewer is shown. Closing it brings a visible main window back to its
-    // normal state.
+    // viewer is shown. Closing it brings the main window back to its normal
+    // state when it is visible (minimized or not) or when the viewer sent it
+    // away (a click on a date, a second opening).
     void openViewer();
     frmVoirLogs* viewer() const;
 
@@ -36,12 +37,15 @@ public:
     void openPurgeDialog();
 
 private:
+    void putMainWindowAway();
+
     frmKelvadon& m_window;
     SettingsStore& m_store;
     FileSystem& m_files;
     const Clock& m_clock;
     UserPrompts& m_prompts;
     QPointer<frmVoirLogs> m_viewer;
+    bool m_mainPutAway = false;
 };
 
 } // namespace torvanelo

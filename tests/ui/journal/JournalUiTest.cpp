@@ -265,6 +265,51 @@ private slots:
         QVERIFY(!readOnly || mount->setReadOnly(false));
     }
 
+    // With a tray, the viewer sends the main window into it (a click on a
+    // date, a second opening) and closing the viewer brings it back; a
+    // window the user had put into the tray before stays there. Without a
+    // tray the window is only minimized and comes back all the same.
+    void closingTheViewerGivesTheWindowBack_data() {
+        QTest::addColumn<bool>("tray");
+        QTest::addColumn<bool>("inTrayBefore"); // the viewer opened from the tray's menu
+        QTest::addColumn<bool>("dateClicked");  // else the viewer is opened a second time
+        QTest::addColumn<bool>("givenBack");
+        QTest::newRow("tray, date") << true << false << true << true;
+        QTest::newRow("tray, opened again") << true << false << false << true;
+        QTest::newRow("tray, in the tray before") << true << true << false << false;
+        QTest::newRow("tray, in the tray before, date") << true << true << true << false;
+        QTest::newRow("no tray, opened again") << false << false << false << true;
+    }
+    void closingTheViewerGivesTheWindowBack() {
+        QFETCH(bool, tray);
+        QFETCH(bool, inTrayBefore);
+        QFETCH(bool, dateClicked);
+        QFETCH(bool, givenBack);
+        ProgramFixture f;
+        QVERIFY(!prepareJournals(f, 2).empty() && f.start());
+        frmKelvadon& window = f.window();
+        window.setTrayPresence([tray] { return tray; });
+        RecordedDocuments opened;
+        if (inTrayBefore) {
+            window.toggleFromTray();
+            QVERIFY(window.isHidden());
+        }
+        f.action(inTrayBefore ? "mnuFichierVoirLogs" : "mnuVoirLogs")->trigger();
+        frmVoirLogs* viewer = f.window().findChild<JournalWindows*>()->viewer();
+        QVERIFY(viewer && viewer->labelCount() == 2);
+        if (dateClicked)
+            QTest::mouseClick(viewer->dateLabel(0), Qt::LeftButton, {}, QPoint(2, 2));
+        else
+            f.action("mnuVoirLogs")->trigger();
+        QTRY_VERIFY(tray ? window.isHidden() : window.isMinimized() && window.isVisible());
+        QCOMPARE(opened.paths.size(), dateClicked ? 2 : 1);
+        viewer->close();
+        if (givenBack)
+            QTRY_VERIFY(window.isVisible() && !window.isMinimized());
+        else
+            QVERIFY(window.isHidden());
+    }
+
     // Logging on with a folder; the same switched off but cancelled;
     // switched off: the folder stays. Logging off greys the rest; a folder
     // that is gone or relative is refused, silently.
