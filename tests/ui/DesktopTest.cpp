@@ -223,7 +223,15 @@ private slots:
         saveScreenshot(&browser, u"folder-browser-fr.png"_s);
         browser.close();
         f.action("mnuAnglais")->trigger();
-        QCOMPARE(question()->button(QMessageBox::Yes)->text(), u"&Yes"_s);
+        box = question();
+        QCOMPARE(box->button(QMessageBox::Yes)->text(), u"&Yes"_s);
+        box->show();
+        saveScreenshot(box.get(), u"messagebox-question-en.png"_s);
+        box->close();
+        FolderBrowser english(u"Add a source folder"_s, f.home(), &f.window());
+        english.show();
+        QCOMPARE(buttonText(&english, QDialogButtonBox::Cancel), u"Cancel"_s);
+        saveScreenshot(&english, u"folder-browser-en.png"_s);
     }
 
     // Focus coming back (another window, a menu closed, Tab) leaves the
