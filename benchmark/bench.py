@@ -524,17 +524,17 @@ def read_rar_peaks(log):
     return peaks
 
 
-def growth_row(program, count, wrapper):
+def growth_row(program, count, wrapper, one_run=False):
     """The chain over `count` files in one source folder: one run for the
     time (the program started through the launcher, which costs one start
     per run), one with the archiver behind the memory wrapper (which costs
     a start per archiver run, so its time is not used)."""
-    row = {"count": count}
-    for run_kind in ("time", "memory"):
+    row = {"count": count, "one_run": one_run}
+    for run_kind in (("time", "memory") if not one_run else ("both",)):
         folders = program.prepare(f"growth-{count}")
         expected = make_small_files(folders["in"], count, 5000 + count)
         extra = {}
-        if run_kind == "memory":
+        if run_kind != "time":
             shutil.copy(wrapper, os.path.join(folders["home"], "rar"))
             log = os.path.join(folders["home"], "rar-peaks.txt")
             extra = {"TORVANELO_BENCH_RAR": program.rar, "TORVANELO_BENCH_RAR_LOG": log}
@@ -543,10 +543,10 @@ def growth_row(program, count, wrapper):
         check_small_delivered(folders["out"], expected, f"torvanelo, {count} files")
         check_empty(folders["in"], "torvanelo")
         check_empty(folders["mid"], "torvanelo")
-        if run_kind == "time":
+        if run_kind != "memory":
             row.update(seconds=seconds, ms_per_file=seconds * 1000 / count,
                        archiver_ms_per_run=cost["archiver_ms"] / max(1, cost["archiver_runs"]))
-        else:
+        if run_kind != "time":
             peaks = read_rar_peaks(log)
             if sorted(peaks) != ["a", "e"]:
                 raise BenchError(f"expected rar a and rar e runs, saw {sorted(peaks)}")
@@ -679,6 +679,10 @@ def extra_sections(add, verdicts, growth, freeze, pairs):
             "afterwards) for the time, with the program started through the memory launcher; "
             "a second run with `rar` behind the memory wrapper for the archiver's peak (its own "
             "start per `rar` run would weigh on the time, which is not taken from it). "
+            + ("This table was measured with `--growth-one-run`: one run per row, `rar` behind "
+               "the wrapper in it, so every row's time includes one extra start of the small "
+               "wrapper per `rar` run, alike at every size. " if growth[0].get("one_run") else "")
+            + 
             f"The {GROWTH_BIG:,}-file row runs with `--growth` only; `--only growth --growth "
             "--save` measures the table alone and keeps it in `benchmark/results-growth.md`.")
         add("")
@@ -980,7 +984,7 @@ def growth_table(args, program, wrapper):
     rows = []
     counts = tuple(int(c) for c in args.growth_counts.split(",")) if args.growth_counts else GROWTH_COUNTS
     for count in counts + ((GROWTH_BIG,) if args.growth else ()):
-        rows.append(growth_row(program, count, wrapper))
+        rows.append(growth_row(program, count, wrapper, args.growth_one_run))
         row = rows[-1]
         print(f"growth {count} files: {row['ms_per_file']:.2f} ms per file, torvanelo "
               f"{row['program_kib'] / 1024:.1f} MiB, rar {row['rar_kib'] / 1024:.1f} MiB", flush=True)
@@ -1023,6 +1027,9 @@ def main():
                         help=f"add the {GROWTH_BIG:,}-file row to the growth table (about half an hour)")
     parser.add_argument("--growth-counts", help="the smaller rows of the growth table, as "
                         "1000,10000 (the default); the first is the base of the ratios")
+    parser.add_argument("--growth-one-run", action="store_true",
+                        help="one run per growth row, its time taken with rar behind the memory "
+                             "wrapper (half the time; each rar run then costs one start more)")
     parser.add_argument("--only", choices=("growth", "window", "pairs"),
                         help="this part alone, printed; growth alone is saved by --save "
                              "to benchmark/results-growth.md")
