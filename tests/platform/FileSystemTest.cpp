@@ -9,7 +9,9 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 using namespace torvanelo;
 using namespace torvanelo::test;
@@ -223,9 +225,10 @@ QString stateOf(const QString& path) {
         state += u' ' + decodeFileName(QByteArray::fromStdString(name)) + u'='
                  + QString::fromLatin1(QByteArray::fromStdString(value).toHex());
     return state
-           + QString::asprintf(" hidden %d mode %o owner %u time %ld.%09ld",
+           + QString::asprintf(" hidden %d mode %o owner %u:%u time %ld.%09ld",
                                LinuxFileSystem().isHidden(path), status->st_mode & 07777,
-                               status->st_uid, status->st_mtim.tv_sec, status->st_mtim.tv_nsec);
+                               status->st_uid, status->st_gid, status->st_mtim.tv_sec,
+                               status->st_mtim.tv_nsec);
 }
 
 QByteArray randomBytes(qsizetype size) {
@@ -252,6 +255,28 @@ const Attributes Streams{
     {"user.DosStream.Zone.Identifier:$DATA", "[ZoneTransfer]\r\nZoneId=3\r\n"},
     {"user.\xd0\xbf\xd0\xbe\xd1\x82\xd0\xbe\xd0\xba", "stream with a Cyrillic name"},
 };
+
+// A group the ordinary user NobodyId is not in, one he is in besides his
+// own, and a user of no one.
+constexpr gid_t UsersGroup = 100;
+constexpr gid_t MemberGroup = 4322;
+constexpr uid_t Stranger = 4321;
+
+// What f returns when run by a child process with only the rights of the
+// ordinary user NobodyId (primary group NobodyId, and MemberGroup).
+template <class F>
+bool asNobody(F f) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool dropped = ::setgroups(1, &MemberGroup) == 0
+                             && ::setresgid(NobodyId, NobodyId, NobodyId) == 0
+                             && ::setresuid(NobodyId, NobodyId, NobodyId) == 0;
+        ::_exit(dropped && f() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status)
+           && WEXITSTATUS(status) == 0;
+}
 
 enum Way { Within, Out, Back };
 enum Existing { NoTarget, TargetKept, TargetReplaced };
@@ -384,6 +409,84 @@ private slots:
         QCOMPARE(namesIn(fromFolder).size()
                      + (toFolder == fromFolder ? 0 : namesIn(toFolder).size()),
                  c.existing == TargetKept ? 2 : 1);
+    }
+
+    // Owner, group and permission bits (set-ID bits too) arrive as they
+    // left, moved by root or by the file's owner, also into a folder that
+    // hands its group down: the file keeps its own. Where its owner cannot
+    // give the copy the file's group, the copy's group gets no rights.
+    void movesKeepOwnerGroupAndMode_data() {
+        QTest::addColumn<bool>("across");
+        QTest::addColumn<bool>("byOwner");
+        QTest::addColumn<bool>("setgidFolder"); // of group UsersGroup
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("group");
+        QTest::addColumn<int>("arrivesMode");
+        QTest::addColumn<int>("arrivesGroup");
+        QTest::addColumn<int>("owner");
+        const int own = int(NobodyId);
+        const int users = int(UsersGroup);
+        QTest::newRow("within, setgid folder, root")
+            << false << false << true << 0640 << own << 0640 << own << own;
+        QTest::newRow("within, setgid folder, owner")
+            << false << true << true << 0600 << own << 0600 << own << own;
+        for (const bool byOwner : {false, true}) {
+            for (const bool setgid : {false, true}) {
+                for (const int mode : {0600, 0640, 0755, 02750}) {
+                    QTest::addRow("across, %s, %s, %o", byOwner ? "owner" : "root",
+                                  setgid ? "setgid folder" : "plain folder", mode)
+                        << true << byOwner << setgid << mode << own << mode << own << own;
+                }
+            }
+        }
+        QTest::newRow("across, root, setuid")
+            << true << false << false << 04755 << own << 04755 << own << own;
+        QTest::newRow("across, root, another group")
+            << true << false << false << 0640 << users << 0640 << users << own;
+        QTest::newRow("across, owner, not in the group, 0640")
+            << true << true << false << 0640 << users << 0600 << own << own;
+        QTest::newRow("across, owner, not in the group, 0755")
+            << true << true << false << 0755 << users << 0705 << own << own;
+        QTest::newRow("across, owner, not in the group, setgid folder of it")
+            << true << true << true << 0640 << users << 0640 << users << own;
+        // Moved by a member of its group: the copy is his, in that group.
+        QTest::newRow("across, member of the group, another's file")
+            << true << true << false << 0640 << int(MemberGroup) << 0640 << int(MemberGroup)
+            << int(Stranger);
+    }
+    void movesKeepOwnerGroupAndMode() {
+        QFETCH(bool, across);
+        QFETCH(bool, byOwner);
+        QFETCH(bool, setgidFolder);
+        QFETCH(int, mode);
+        QFETCH(int, group);
+        QFETCH(int, arrivesMode);
+        QFETCH(int, arrivesGroup);
+        QFETCH(int, owner);
+        if (::geteuid() != 0)
+            QSKIP("needs root to give files to other users");
+        const QString fromFolder = m_local->path() + u"/from"_s;
+        const QString toFolder = (across ? m_remote->path() : m_local->path()) + u"/to"_s;
+        for (const QString& folder : {fromFolder, toFolder}) {
+            QVERIFY(setMode(QFileInfo(folder).path(), 0755) && m_fs.makeFolder(folder));
+            QVERIFY(::chown(encodeFileName(folder).constData(), NobodyId, UsersGroup) == 0);
+            QVERIFY(setMode(folder, setgidFolder && folder == toFolder ? 02777 : 0777));
+        }
+        const QString from = fromFolder + u"/private"_s;
+        const QString to = toFolder + u"/private"_s;
+        QVERIFY(makeFile(from, "only mine", Streams, setgidFolder));
+        QVERIFY(::lchown(encodeFileName(from).constData(), uid_t(owner), gid_t(group)) == 0);
+        QVERIFY(setMode(from, unsigned(mode)));
+        QString expected = stateOf(from);
+        expected.replace(QString::asprintf("mode %o owner %d:%d", mode, owner, group),
+                         QString::asprintf("mode %o owner %d:%d", arrivesMode,
+                                           byOwner ? int(NobodyId) : owner, arrivesGroup));
+        const auto move = [&] { return m_fs.move(from, to, Replace::No); };
+
+        QVERIFY(byOwner ? asNobody(move) : move());
+        QCOMPARE(stateOf(to), expected);
+        QVERIFY(!lstatOf(from));
+        QCOMPARE(namesIn(toFolder), QStringList{u"private"_s});
     }
 };
 

@@ -260,15 +260,47 @@ bool hasMark(const std::vector<xattr::Attribute>& attributes) {
     return false;
 }
 
+struct Ownership {
+    bool owner = false;
+    bool group = false;
+};
+
+// Gives the copy, still closed to everyone but the process's user, the
+// source's owner and group. Root gives both; an ordinary user keeps the
+// group where he belongs to it, and otherwise the copy takes his own group,
+// or the folder's where the folder hands its group down (set-group-ID).
+bool giveOwnership(int copy, const struct stat& source, Ownership& kept) {
+    if (::fchown(copy, source.st_uid, source.st_gid) != 0) {
+        if (errno != EPERM)
+            return false;
+        if (::fchown(copy, static_cast<uid_t>(-1), source.st_gid) != 0 && errno != EPERM)
+            return false;
+    }
+    struct stat now {};
+    if (::fstat(copy, &now) != 0)
+        return false;
+    kept = {now.st_uid == source.st_uid, now.st_gid == source.st_gid};
+    return true;
+}
+
+// The permission bits of a copy. Set-ID bits only where owner and group are
+// the source's; and a group other than the source's gets no rights, so
+// that no one reads the copy who could not read the file.
+mode_t copyMode(const struct stat& source, const Ownership& kept) {
+    if (kept.owner && kept.group)
+        return source.st_mode & 07777;
+    return source.st_mode & (kept.group ? 0777 : 0707);
+}
+
 // Everything of the source except its name goes into the temporary: data,
 // user attributes, owner and times, flushed to disk. The temporary carries
 // the hidden mark from the start, so that a leftover of an interruption is
 // known for what it is; it keeps it until it is in place (finishInPlace). A
 // target without any extended attributes takes a plain file that has none
-// to carry. ownerKept tells whether the source's owner could be given.
+// to carry. kept tells which of the source's owner and group the copy has.
 bool fillTemporary(int source, const struct stat& sourceStatus,
                    const std::vector<xattr::Attribute>& attributes, int temporary,
-                   bool& ownerKept) {
+                   Ownership& kept) {
     if (!xattr::setHiddenMark(temporary, true)) {
         if (errno != EOPNOTSUPP || !attributes.empty())
             return false;
@@ -279,10 +311,7 @@ bool fillTemporary(int source, const struct stat& sourceStatus,
         if (!xattr::writeAttribute(temporary, attribute.name, attribute.value))
             return false;
     }
-    // The owner is kept where the process may set it (as root); otherwise
-    // the copy belongs to the process.
-    ownerKept = ::fchown(temporary, sourceStatus.st_uid, sourceStatus.st_gid) == 0;
-    if (!ownerKept && errno != EPERM)
+    if (!giveOwnership(temporary, sourceStatus, kept))
         return false;
     const timespec times[2] = {sourceStatus.st_atim, sourceStatus.st_mtim};
     if (::futimens(temporary, times) != 0)
@@ -302,12 +331,12 @@ bool fillTemporary(int source, const struct stat& sourceStatus,
 // The copy, whole and under its final name, takes the source's hidden state
 // (the mark goes before the mode: without write permission an ordinary user
 // could no longer change it) and its permissions (set-id bits only where the
-// owner was kept), flushed before the source goes.
-bool finishInPlace(int copy, const struct stat& sourceStatus, bool sourceHidden, bool ownerKept) {
+// owner and group were kept), flushed before the source goes.
+bool finishInPlace(int copy, const struct stat& sourceStatus, bool sourceHidden,
+                   const Ownership& kept) {
     if (!sourceHidden && !xattr::setHiddenMark(copy, false) && errno != EOPNOTSUPP)
         return false;
-    const mode_t mode = sourceStatus.st_mode & (ownerKept ? 07777 : 0777);
-    return ::fchmod(copy, mode) == 0 && ::fsync(copy) == 0;
+    return ::fchmod(copy, copyMode(sourceStatus, kept)) == 0 && ::fsync(copy) == 0;
 }
 
 // Moves a file to another file system: copy, flush, rename into place, and
@@ -342,16 +371,16 @@ bool moveAcrossFileSystems(const QByteArray& from, const QByteArray& to, Replace
     if (!folder.valid())
         return false;
     TemporaryFile temporary(folder.get(), targetName);
-    bool ownerKept = false;
+    Ownership kept;
     if (!temporary.created()
-        || !fillTemporary(source.get(), status, *attributes, temporary.fd(), ownerKept)
+        || !fillTemporary(source.get(), status, *attributes, temporary.fd(), kept)
         || !temporary.renameTo(targetName, replace))
         return false;
 
     // The copy is in place; its final state and the rename are made durable
     // before the source goes. Where any of it fails, the copy is taken back
     // and the source stays.
-    const bool finished = finishInPlace(temporary.fd(), status, hasMark(*attributes), ownerKept)
+    const bool finished = finishInPlace(temporary.fd(), status, hasMark(*attributes), kept)
                           && temporary.close() && (::fsync(folder.get()) == 0 || errno == EINVAL);
     if (!finished || ::unlink(from.constData()) != 0) {
         const int error = errno;
