@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,23 +49,55 @@ QByteArray folderIdentity(const QString& folder) {
 SingleInstance::SingleInstance(const QString& executablePath, const QString& programFolder) {
     const QString folder = lockFolder() + QStringLiteral("/torvanelo-");
     for (const QString& key :
-         {hashed(encodeFileName(executablePath)), hashed(folderIdentity(programFolder))}) {
-        Lock lock{folder + key + QStringLiteral(".socket"),
-                  std::make_unique<QLockFile>(folder + key + QStringLiteral(".lock"))};
-        // Never stale by age, so a long-running copy keeps its lock; a lock
-        // whose process has died is taken over.
-        lock.file->setStaleLockTime(0);
-        m_locks.push_back(std::move(lock));
+         {hashed(encodeFileName(executablePath)), hashed(folderIdentity(programFolder))})
+        m_locks.push_back({folder + key + QStringLiteral(".socket"),
+                           encodeFileName(folder + key + QStringLiteral(".lock"))});
+}
+
+SingleInstance::~SingleInstance() {
+    for (Lock& lock : m_locks)
+        release(lock);
+}
+
+bool SingleInstance::take(Lock& lock) {
+    // The holder removes its file when it lets go: a lock taken on a file
+    // that has meanwhile left its name is taken again on the new one.
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const int fd =
+            ::open(lock.path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return false;
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(fd);
+            return false;
+        }
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(fd, &held) == 0 && ::stat(lock.path.constData(), &named) == 0
+            && held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+            lock.fd = fd;
+            return true;
+        }
+        ::close(fd);
     }
+    return false;
+}
+
+void SingleInstance::release(Lock& lock) {
+    if (lock.fd < 0)
+        return;
+    ::unlink(lock.path.constData());
+    ::close(lock.fd);
+    lock.fd = -1;
 }
 
 bool SingleInstance::acquire() {
     m_refusedBy.clear();
     for (Lock& lock : m_locks) {
-        if (!lock.file->isLocked() && !lock.file->tryLock(0)) {
+        if (lock.fd < 0 && !take(lock)) {
             m_refusedBy = lock.rendezvous;
             for (Lock& taken : m_locks)
-                taken.file->unlock();
+                release(taken);
             return false;
         }
     }
@@ -73,7 +107,7 @@ bool SingleInstance::acquire() {
 std::vector<QString> SingleInstance::rendezvousNames() const {
     std::vector<QString> names;
     for (const Lock& lock : m_locks) {
-        if (lock.file->isLocked())
+        if (lock.fd >= 0)
             names.push_back(lock.rendezvous);
     }
     return names;

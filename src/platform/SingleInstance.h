@@ -1,14 +1,14 @@
 #pragma once
 
-#include <QLockFile>
 #include <QString>
 
-#include <memory>
 #include <vector>
 
 namespace torvanelo {
 
-// Refuses a second running copy: lock files in the user's runtime folder,
+// Refuses a second running copy: kernel locks on files in the user's runtime
+// folder (released by the kernel however the holder ends, so a killed copy
+// never keeps the next one out),
 // one keyed on the executable's path, one on the program folder (its device
 // and inode), so that neither the same executable on another program folder
 // nor another copy of the executable on the same program folder runs beside
@@ -17,6 +17,9 @@ namespace torvanelo {
 class SingleInstance {
 public:
     SingleInstance(const QString& executablePath, const QString& programFolder);
+    ~SingleInstance();
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
     // True when this process holds every lock (no other copy runs). A
     // refusal releases what was taken.
     bool acquire();
@@ -30,8 +33,12 @@ public:
 private:
     struct Lock {
         QString rendezvous;
-        std::unique_ptr<QLockFile> file;
+        QByteArray path;
+        int fd = -1; // held while valid
     };
+    static bool take(Lock& lock);
+    static void release(Lock& lock);
+
     std::vector<Lock> m_locks;
     QString m_refusedBy;
 };

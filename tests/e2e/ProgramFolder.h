@@ -68,9 +68,11 @@ struct ProgramFolder {
     }
 
     // Starts the program headless, as a user's copy unless `extra` says
-    // otherwise. It ends with the test, also when ctest kills the test: no
-    // program is left running passes on its own.
-    void start(QProcess& program, const QProcessEnvironment& extra = {}) const {
+    // otherwise (or another command that runs it, such as a tracer). It ends
+    // with the test, also when ctest kills the test: no program is left
+    // running passes on its own.
+    void start(QProcess& program, const QProcessEnvironment& extra = {},
+               const QString& command = {}, const QStringList& arguments = {}) const {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("TORVANELO_SERVICE"));
         environment.remove(QStringLiteral("TORVANELO_COSTS"));
@@ -81,7 +83,10 @@ struct ProgramFolder {
         program.setProcessEnvironment(environment);
         program.setWorkingDirectory(home);
         program.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        program.start(this->program, QStringList());
+        if (command.isEmpty())
+            program.start(this->program, QStringList());
+        else
+            program.start(command, arguments);
     }
 
     // Runs the program to its end: its error output when it ended normally

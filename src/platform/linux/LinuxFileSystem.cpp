@@ -206,15 +206,22 @@ std::pair<QByteArray, QByteArray> splitPath(const QByteArray& path) {
 }
 
 // A temporary file in a folder, removed again unless it was renamed into
-// place.
+// place. Where the file system can, it has no name until it is complete:
+// whatever is set on it first (the hidden mark) is there when anyone can see
+// it, also after a kill at any point.
 class TemporaryFile {
 public:
     TemporaryFile(int folder, const QByteArray& finalName)
-        : m_folder(folder) {
+        : m_folder(folder)
+        , m_finalName(finalName.toStdString()) {
+        m_fd.reset(::openat(folder, ".", O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600));
+        if (m_fd.valid()) {
+            m_unnamed = true;
+            return;
+        }
         // Another file of the same random name is no failure: draw again.
         for (int attempt = 0; attempt < 64; ++attempt) {
-            const std::string name =
-                temporaryNameFor(finalName.toStdString(), randomTemporaryPart());
+            const std::string name = temporaryNameFor(m_finalName, randomTemporaryPart());
             m_fd.reset(::openat(folder, name.c_str(),
                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
             if (m_fd.valid()) {
@@ -236,10 +243,15 @@ public:
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
-    bool created() const { return !m_name.empty(); }
+    bool created() const { return m_unnamed || !m_name.empty(); }
     int fd() const { return m_fd.get(); }
     bool close() { return m_fd.close(); }
+    // Puts the file in place (an unnamed one first takes a temporary name,
+    // as the final name may have to be replaced). The descriptor must still
+    // be open for an unnamed file.
     bool renameTo(const QByteArray& finalName, Replace replace) {
+        if (m_unnamed && !giveTemporaryName())
+            return false;
         if (!renameEntry(m_folder, m_name.c_str(), m_folder, finalName.constData(), replace))
             return false;
         m_name.clear();
@@ -247,9 +259,26 @@ public:
     }
 
 private:
+    bool giveTemporaryName() {
+        const std::string self = "/proc/self/fd/" + std::to_string(m_fd.get());
+        for (int attempt = 0; attempt < 64; ++attempt) {
+            const std::string name = temporaryNameFor(m_finalName, randomTemporaryPart());
+            if (::linkat(AT_FDCWD, self.c_str(), m_folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                m_name = name;
+                m_unnamed = false;
+                return true;
+            }
+            if (errno != EEXIST)
+                return false;
+        }
+        return false;
+    }
+
     int m_folder;
+    std::string m_finalName;
     UniqueFd m_fd;
     std::string m_name;
+    bool m_unnamed = false;
 };
 
 bool hasMark(const std::vector<xattr::Attribute>& attributes) {
@@ -719,9 +748,8 @@ bool LinuxFileSystem::createHidden(const QString& path, const QByteArray& conten
     TemporaryFile temporary(folder, parent->second);
     return temporary.created() && xattr::setHiddenMark(temporary.fd(), true)
            && writeAll(temporary.fd(), content.constData(), size_t(content.size()))
-           && ::fdatasync(temporary.fd()) == 0 && temporary.close()
-           && temporary.renameTo(parent->second, Replace::No)
-           && (::fsync(folder) == 0 || errno == EINVAL);
+           && ::fdatasync(temporary.fd()) == 0 && temporary.renameTo(parent->second, Replace::No)
+           && temporary.close() && (::fsync(folder) == 0 || errno == EINVAL);
 }
 
 bool LinuxFileSystem::appendToFile(const QString& path, const QByteArray& content) {
