@@ -138,10 +138,8 @@ private slots:
         QCOMPARE(namesIn(m_dir->path()), QStringList{u"Torvanelo.ini"_s});
     }
 
-    // A value that would break the line (and could plant other keys) is
-    // refused, and a batch is written all or nothing; a file that cannot
-    // be read, or that can be written neither through a new file in its
-    // folder nor in place, keeps the old one.
+    // A value that would break the line is refused, a batch is written all
+    // or nothing, and a file that cannot be read or written keeps its bytes.
     void failedWriteLeavesTheFileAsItWas_data() {
         QTest::addColumn<QString>("value");
         QTest::addColumn<bool>("lockFile"); // else the folder
@@ -181,9 +179,8 @@ private slots:
         QCOMPARE(lstatOf(real)->st_mode & 07777, 0600u);
     }
 
-    // A UTF-8 byte-order mark, as many editors write it, is no part of the
-    // first section's name or of the first pair's field: every key and pair
-    // is read, and writes keep the mark and add no second section.
+    // A UTF-8 byte-order mark is skipped on reading and kept on writing, with
+    // no second section added.
     void byteOrderMarkIsSkippedAndKept() {
         const QByteArray bom("\xEF\xBB\xBF");
         QVERIFY(writeFile(ini(), bom
@@ -207,9 +204,8 @@ private slots:
         QCOMPARE(texts(load().pairs), QStringList{u"/b||2|0|1"_s});
     }
 
-    // What start-up finds in the file's place, at once even for a fifo that
-    // no one writes to. Bytes that are not UTF-8 are still text (a
-    // hand-edited path); UTF-16, UTF-32 and binary are not.
+    // What start-up finds in the file's place, at once even for a fifo.
+    // Bytes that are not UTF-8 are still text; UTF-16 and binary are not.
     void parametersFileState_data() {
         QTest::addColumn<QByteArray>("content"); // "<folder>", "<fifo>", "<locked>", null: none
         QTest::addColumn<ParametersFileState>("state");
@@ -243,11 +239,9 @@ private slots:
             QCOMPARE(m_parameters->state(), state);
     }
 
-    // A folder that takes no new file, holding a parameters file that may
-    // be written (a program folder the user cannot write to): the file is
-    // rewritten in place, cut to its new length, and nothing is left
-    // beside it. On a full disk the write is refused before a byte changes;
-    // on a read-only mount it is refused.
+    // Where the folder takes no new file, the file is rewritten in place
+    // and cut to its new length; a full disk or a read-only mount refuse
+    // the write before a byte changes.
     void writesInPlaceWhereTheFolderRefusesNewFiles_data() {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("mount"); // "", "full" or "read-only"
@@ -390,11 +384,9 @@ private slots:
         QVERIFY(read == (std::vector<std::optional<double>>{1234.5, 1500.0, std::nullopt}));
     }
 
-    // Lines of UTF-16LE hex, two upper-case digits a byte, CR LF, an empty
-    // target as "": the form the Windows program reads. Any folder name
-    // comes back (other scripts, quotes, bytes that are not UTF-8, kept as
-    // their own code units E9 DC), and after a removal each pair keeps its
-    // own settings under its new number.
+    // Lines of upper-case UTF-16LE hex, CR LF, an empty target as "". Any
+    // folder name comes back, and after a removal each pair keeps its own
+    // settings under its new number.
     void pairFileKeepsNamesAndSettings() {
         std::vector<FolderPair> rows{newFolderPair(u"/"_s),
                                      pair(u"/a"_s, u"/b"_s, u"3"_s, u"1"_s, u"0"_s)};

@@ -1,5 +1,5 @@
 #include "ProgramFolder.h"
-#include "SyslogSink.h"
+#include "ServiceEnvironment.h"
 #include "TestRegistry.h"
 
 #include <QTest>
@@ -72,13 +72,9 @@ private slots:
         QVERIFY(site.plantAll({{"dropped", "data", {}}}));
         const QStringList names = entryNames(site.home);
         SyslogSink log;
-        QProcessEnvironment environment;
-        if (service) {
-            QVERIFY(log.bound);
-            environment.insert(u"TORVANELO_SERVICE"_s, u"1"_s);
-            environment.insert(u"TORVANELO_SYSLOG_SOCKET"_s, log.path);
-        }
-        const auto errors = site.run(1, environment);
+        const auto environment = service ? serviceEnvironment(log) : QProcessEnvironment();
+        QVERIFY(environment);
+        const auto errors = site.run(1, *environment);
         QVERIFY2(errors && errors->contains(message + u' ' + ini),
                  qPrintable(errors.value_or(QString())));
         QCOMPARE(entryNames(site.home), names);

@@ -1,5 +1,5 @@
 #include "ProgramFolder.h"
-#include "SyslogSink.h"
+#include "ServiceEnvironment.h"
 #include "TestRegistry.h"
 
 #include <QTest>
@@ -26,25 +26,18 @@ private slots:
                                  randomBytes(n * 97 % 30000, quint32(n)),
                                  {{"user.n", std::to_string(n)}}});
         QVERIFY(site.plantAll(originals));
-        // The installed unit in a folder of its own, a systemctl planted first
-        // in the program's search (it would answer the state queries and
-        // record every call) and a socket standing in for the system log.
-        const QString units = site.root.filePath(u"units"_s);
+        // A systemctl planted first in the program's search would answer the
+        // state queries and record every call.
         const QString calls = site.root.filePath(u"systemctl.calls"_s);
         const QString systemctl = pathIn(site.home, u"systemctl"_s);
-        QVERIFY(QDir().mkpath(units) && writeFile(units + u"/torvanelo.service"_s, "# unit\n"));
-        QVERIFY(writeFile(systemctl, "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '"
-                                         + QFile::encodeName(calls)
-                                         + "'\ncase \"$1\" in is-active) echo active ;;\n"
-                                           "is-enabled) echo enabled ;; *) exit 1 ;; esac\n"));
-        QVERIFY(setMode(systemctl, 0755));
+        QVERIFY(writeScript(systemctl, "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '"
+                                           + QFile::encodeName(calls)
+                                           + "'\ncase \"$1\" in is-active) echo active ;;\n"
+                                             "is-enabled) echo enabled ;; *) exit 1 ;; esac\n"));
         SyslogSink log;
-        QVERIFY(log.bound);
-        QProcessEnvironment service;
-        service.insert(u"TORVANELO_SERVICE"_s, u"1"_s);
-        service.insert(u"TORVANELO_UNIT_FOLDER"_s, units);
-        service.insert(u"XDG_DATA_HOME"_s, site.root.filePath(u"data"_s));
-        service.insert(u"TORVANELO_SYSLOG_SOCKET"_s, log.path);
+        auto service = serviceEnvironment(log, site.root.filePath(u"units"_s));
+        QVERIFY(service);
+        service->insert(u"XDG_DATA_HOME"_s, site.root.filePath(u"data"_s));
         const auto archives = [&] {
             return QDir(site.middle).entryList({u"RA??????.rar"_s}).size();
         };
@@ -52,7 +45,7 @@ private slots:
         // Its passes start at once: archives appear although the next pass is an
         // hour away. It is stopped while most files still wait.
         QProcess program;
-        site.start(program, service);
+        site.start(program, *service);
         QVERIFY2(program.waitForStarted(-1), qPrintable(program.errorString()));
         const QByteArray pid = QByteArray::number(program.processId());
         while (program.state() == QProcess::Running && archives() < 5)
@@ -63,20 +56,14 @@ private slots:
         QVERIFY2(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0,
                  program.readAllStandardError().constData());
 
-        QList<QByteArray> entries = log.received();
-        for (QByteArray& entry : entries)
-            entry = withoutStamp(entry);
-        QCOMPARE(entries,
+        QCOMPARE(log.receivedWithoutStamps(),
                  (QList<QByteArray>{"<14>Torvanelo[" + pid + "]: Torvanelo Service: started",
                                     "<14>Torvanelo[" + pid + "]: Torvanelo Service: stopped"}));
-        // The planted systemctl was never run, not even to ask whether the
-        // service runs when the passes stopped: system tools come from the
-        // system's own folders only.
+        // System tools come from the system's own folders only.
         QCOMPARE(readFile(calls), std::nullopt);
 
-        // Nothing is half-moved: untouched files under their own names wait in
-        // the source folder, complete archives only (one per file that left) in
-        // the middle one; the pass stopped before the second pair.
+        // Nothing is half-moved: untouched files wait in the source folder,
+        // one complete archive per file that left in the middle one.
         qsizetype waiting = 0;
         for (const Original& original : originals)
             waiting += checkIntact(site.in, original, false).isEmpty();
@@ -93,12 +80,9 @@ private slots:
         QCOMPARE(site.checkDelivered(originals), QString());
     }
 
-    // Refused or ended at its start, with its status and message, the dropped
-    // file and the program's files left as they were: a second copy in the
-    // same session (the first goes on, untold), a pair file with a field of
-    // odd length. A batch job whose passes cannot start ends rather than wait
-    // for a user who is not there: at once without a pair, in failure without
-    // the archiver.
+    // Refused or ended at its start with its status and message, every file
+    // left as it was. A batch job whose passes cannot start ends rather than
+    // wait for a user who is not there.
     void endsAtStart_data() {
         QTest::addColumn<QByteArray>("configuration");
         QTest::addColumn<QByteArray>("pairFile"); // empty: none; "chained": in -> middle -> out

@@ -1,13 +1,12 @@
 #include "ProgramFolder.h"
 #include "RecordingSystemLog.h"
-#include "SyslogSink.h"
+#include "ServiceEnvironment.h"
 #include "SystemdServiceControl.h"
 #include "TestRegistry.h"
 #include "linux/LinuxProcessRunner.h"
 
 #include <QTest>
 
-#include <pwd.h>
 #include <unistd.h>
 
 using namespace torvanelo;
@@ -54,18 +53,6 @@ UnitStart startOf(const QByteArray& unit) {
     return start;
 }
 
-// A systemctl of root's in a folder of the test's that says yes to all.
-bool plantSystemctl(const QString& folder) {
-    return QDir().mkpath(folder) && writeFile(folder + u"/systemctl"_s, "#!/bin/sh\nexit 0\n")
-           && setMode(folder + u"/systemctl"_s, 0755);
-}
-
-QString userText(uid_t uid) {
-    const passwd* entry = ::getpwuid(uid);
-    return entry ? QString::fromLocal8Bit(entry->pw_name) + u" (%1)"_s.arg(uid)
-                 : QString::number(uid);
-}
-
 } // namespace
 
 // The built program as systemd starts it from the unit the program writes,
@@ -74,10 +61,9 @@ class ServiceUnitRunTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // A unit written into a TORVANELO_UNIT_FOLDER folder (as the packages'
-    // /usr/lib/systemd/system) starts a program that knows itself as the
-    // service: it logs its start and runs its pass. Started as a plain
-    // application it would run the pass as well, but log nothing.
+    // A unit outside systemd's default folder starts a program that knows
+    // itself as the service: it logs its start (a plain application would
+    // not) and runs its pass.
     void unitInAnotherFolderStartsTheService() {
         ProgramFolder site;
         QVERIFY(site.writeSettings("Automatique=1\r\nArretAutomatique=1\r\n"));
@@ -86,7 +72,7 @@ private slots:
         SystemdServiceSetup setup{site.program, site.home, site.root.filePath(u"units"_s),
                                   site.root.filePath(u"user units"_s)};
         setup.toolFolders = {site.root.filePath(u"tools"_s)};
-        QVERIFY(plantSystemctl(setup.toolFolders[0]));
+        QVERIFY(writeScript(setup.toolFolders[0] + u"/systemctl"_s, "#!/bin/sh\nexit 0\n"));
         LinuxProcessRunner runner;
         RecordingSystemLog installLog;
         SystemdServiceControl service(runner, installLog, setup);
@@ -111,18 +97,14 @@ private slots:
         QVERIFY2(program.exitStatus() == QProcess::NormalExit && program.exitCode() == 0,
                  program.readAllStandardError().constData());
 
-        QList<QByteArray> entries = log.received();
-        for (QByteArray& entry : entries)
-            entry = withoutStamp(entry);
-        QCOMPARE(entries,
+        QCOMPARE(log.receivedWithoutStamps(),
                  QList<QByteArray>{"<14>Torvanelo[" + pid + "]: Torvanelo Service: started"});
         QCOMPARE(site.checkDelivered({dropped}), QString());
     }
 
-    // Run as root, the program refuses to start while a user other than
-    // root could change what it reads or runs; the refusal names the path
-    // and its fix, on standard error and, for the service, in the system
-    // log. A sticky folder above (as /tmp) is no reason.
+    // As root, the program refuses to start while another user could change
+    // what it reads or runs, on standard error and in the system log. A
+    // sticky folder above (as /tmp) is no reason.
     void refusesAsRootWhatOthersMayChange_data() {
         QTest::addColumn<QString>("spoiled"); // below the site's root
         QTest::addColumn<QString>("how");     // "chmod MODE" or "chown"
@@ -157,22 +139,16 @@ private slots:
         site.program = folder + u"/torvanelo"_s;
         QVERIFY(QDir().mkpath(folder) && QFile::copy(buildDir() + u"/torvanelo"_s, site.program)
                 && QFile::copy(rarPath(), folder + u"/rar"_s));
-        // Started by the service manager from its unit.
-        const QString units = site.root.filePath(u"units"_s);
-        QVERIFY(QDir().mkpath(units) && writeFile(units + u"/torvanelo.service"_s, "# unit\n"));
         SyslogSink log;
-        QVERIFY(log.bound);
-        QProcessEnvironment service;
-        service.insert(u"TORVANELO_SERVICE"_s, u"1"_s);
-        service.insert(u"TORVANELO_UNIT_FOLDER"_s, units);
-        service.insert(u"TORVANELO_SYSLOG_SOCKET"_s, log.path);
+        const auto service = serviceEnvironment(log, site.root.filePath(u"units"_s));
+        QVERIFY(service);
 
         const QString path = spoiled.isEmpty() ? site.root.path() : site.root.filePath(spoiled);
         if (how == u"chown"_s)
             QCOMPARE(::chown(QFile::encodeName(path).constData(), 1000, -1), 0);
         else
             QVERIFY(setMode(path, how.mid(6).toUInt(nullptr, 8)));
-        const auto errors = site.run(refusal.isEmpty() ? 0 : 1, service);
+        const auto errors = site.run(refusal.isEmpty() ? 0 : 1, *service);
         QVERIFY(errors);
         if (refusal.isEmpty()) {
             QCOMPARE(site.checkDelivered({dropped}), QString());
@@ -182,9 +158,9 @@ private slots:
             u"Torvanelo refuses to run as root: "_s
             + QString(refusal).replace(u"%1"_s, path).replace(u"%2"_s, userText(1000));
         QVERIFY2(errors->contains(text), qPrintable(*errors));
-        QList<QByteArray> entries = log.received();
+        const QList<QByteArray> entries = log.receivedWithoutStamps();
         QCOMPARE(entries.size(), 1);
-        QVERIFY2(withoutStamp(entries[0]).startsWith("<12>Torvanelo[")
+        QVERIFY2(entries[0].startsWith("<12>Torvanelo[")
                      && entries[0].endsWith("]: " + text.toUtf8()),
                  entries[0].constData());
         QCOMPARE(checkIntact(site.in, dropped, false), QString());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EnvironmentOverride.h"
 #include "NameCodec.h"
 #include "PermissionsEnforced.h"
 #include "ScratchFolder.h"
@@ -7,31 +8,10 @@
 
 #include <QTest>
 
-#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace torvanelo::test {
-
-// Sets (or, with nullopt, removes) an environment variable for the life of
-// the object; the former value comes back afterwards.
-class EnvironmentOverride {
-public:
-    EnvironmentOverride(const char* name, const std::optional<QByteArray>& value)
-        : m_name(name)
-        , m_former(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt) {
-        value ? qputenv(name, *value) : qunsetenv(name);
-    }
-    ~EnvironmentOverride() {
-        m_former ? qputenv(m_name.constData(), *m_former) : qunsetenv(m_name.constData());
-    }
-    EnvironmentOverride(const EnvironmentOverride&) = delete;
-    EnvironmentOverride& operator=(const EnvironmentOverride&) = delete;
-
-private:
-    QByteArray m_name;
-    std::optional<QByteArray> m_former;
-};
 
 inline constexpr uid_t NobodyId = 65534;
 

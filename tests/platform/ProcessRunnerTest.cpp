@@ -26,10 +26,6 @@ QByteArray reportScript(const QString& report) {
            + encodeFileName(report) + "'\n";
 }
 
-bool writeProgram(const QString& path, const QByteArray& script) {
-    return writeFile(path, script) && setMode(path, 0755);
-}
-
 } // namespace
 
 class ProcessRunnerTest : public QObject {
@@ -59,7 +55,7 @@ private slots:
         m_dir = std::make_unique<ScratchFolder>();
         QVERIFY(m_dir->isValid() && ::mkdir(encodeFileName(home()).constData(), 0755) == 0);
         m_home = std::make_unique<EnvironmentOverride>("TORVANELO_HOME", encodeFileName(home()));
-        QVERIFY(writeProgram(home() + u"/tv-report"_s, reportScript(reportPath())));
+        QVERIFY(writeScript(home() + u"/tv-report"_s, reportScript(reportPath())));
         m_former = QDir::currentPath();
         QVERIFY(QDir::setCurrent(m_dir->path()));
         // Our input holds an answer that a program inheriting it would read.
@@ -135,9 +131,9 @@ private slots:
         QFETCH(QString, commandLine);
         const EnvironmentOverride path("PATH", ":.:sub::/usr/bin:"_ba);
         QVERIFY(::mkdir("sub", 0755) == 0);
-        QVERIFY(writeProgram(home() + u"/bare"_s, "true\n"));
+        QVERIFY(writeScript(home() + u"/bare"_s, "true\n"));
         for (const QString& name : {u"tv-here"_s, u"sub/tv-here"_s, u"sub/tv-sub"_s})
-            QVERIFY(writeProgram(pathOf(name), reportScript(reportPath())));
+            QVERIFY(writeScript(pathOf(name), reportScript(reportPath())));
         QVERIFY(!m_runner.RunAndWait(commandLine, RunOptions{}));
         QVERIFY(!m_runner.runCapturing(commandLine).started);
         QVERIFY(!QFile::exists(reportPath()));
@@ -152,14 +148,14 @@ private slots:
         const QString path2 = pathOf(u"path2"_s);
         QVERIFY(QDir().mkdir(path1) && QDir().mkdir(path2));
         const EnvironmentOverride pathVariable("PATH", encodeFileName(path1 + u':' + path2));
-        QVERIFY(writeProgram(path1 + u'/' + name, "#!/bin/sh\n"));
+        QVERIFY(writeScript(path1 + u'/' + name, "#!/bin/sh\n"));
         QCOMPARE(LinuxProcessRunner::findProgram(name), std::optional(self));
-        QVERIFY(writeProgram(home() + u'/' + name, "#!/bin/sh\n"));
+        QVERIFY(writeScript(home() + u'/' + name, "#!/bin/sh\n"));
         QCOMPARE(LinuxProcessRunner::findProgram(name), std::optional(home() + u'/' + name));
 
         QVERIFY(writeFile(home() + u"/tv-tool"_s, "#!/bin/sh\n")); // not executable
         QVERIFY(QDir().mkdir(path1 + u"/tv-tool"_s));
-        QVERIFY(writeProgram(path2 + u"/tv-tool"_s, reportScript(reportPath())));
+        QVERIFY(writeScript(path2 + u"/tv-tool"_s, reportScript(reportPath())));
         QVERIFY(m_runner.RunAndWait(u"tv-tool x"_s, RunOptions{}));
         QCOMPARE(report().mid(2), QStringList{u"x"_s});
     }
@@ -186,7 +182,7 @@ private slots:
         QFETCH(QByteArray, output);
         QFETCH(QString, ending);
         const QString program = home() + u"/tv-script"_s;
-        QVERIFY(writeProgram(program, "#!/bin/sh\n" + script + '\n'));
+        QVERIFY(writeScript(program, "#!/bin/sh\n" + script + '\n'));
         QVERIFY(m_runner.RunAndWait(u"tv-script"_s, RunOptions{}));
         const RunResult captured = m_runner.runCapturing(program);
         QCOMPARE(captured.output, output);

@@ -56,22 +56,20 @@ private slots:
         QTest::addColumn<QString>("present");    // a file already beside it
         QTest::addColumn<QString>("configHome"); // XDG_CONFIG_HOME
         QTest::addColumn<QString>("expected");   // "copy", "config" or "dot-config"
-        QTest::newRow("writable copy") << 0755u << u""_s << u"absolute"_s << u"copy"_s;
-        QTest::newRow("read-only, configuration home set")
-            << 0555u << u""_s << u"absolute"_s << u"config"_s;
-        QTest::newRow("read-only, odd bytes in the configuration home")
-            << 0555u << u""_s << u"odd"_s << u"config"_s;
-        QTest::newRow("read-only, configuration home unset")
-            << 0555u << u""_s << u"unset"_s << u"dot-config"_s;
-        QTest::newRow("read-only, configuration home empty")
-            << 0555u << u""_s << u"empty"_s << u"dot-config"_s;
-        QTest::newRow("read-only, configuration home relative")
-            << 0555u << u""_s << u"relative"_s << u"dot-config"_s;
-        QTest::newRow("read-only with its parameters file")
-            << 0555u << u"Torvanelo.ini"_s << u"absolute"_s << u"copy"_s;
-        QTest::newRow("read-only with its pair file")
-            << 0555u << u"Torvanelo.w"_s << u"absolute"_s << u"copy"_s;
-        QTest::newRow("not searchable") << 0666u << u""_s << u"absolute"_s << u"config"_s;
+        const auto row = [](const char* name, unsigned mode, const char* configHome,
+                            const char* expected, const char* present = "") {
+            QTest::newRow(name) << mode << QString::fromLatin1(present)
+                                << QString::fromLatin1(configHome) << QString::fromLatin1(expected);
+        };
+        row("writable copy", 0755, "absolute", "copy");
+        row("read-only, configuration home set", 0555, "absolute", "config");
+        row("read-only, odd bytes in the configuration home", 0555, "odd", "config");
+        row("read-only, configuration home unset", 0555, "unset", "dot-config");
+        row("read-only, configuration home empty", 0555, "empty", "dot-config");
+        row("read-only, configuration home relative", 0555, "relative", "dot-config");
+        row("read-only with its parameters file", 0555, "absolute", "copy", "Torvanelo.ini");
+        row("read-only with its pair file", 0555, "absolute", "copy", "Torvanelo.w");
+        row("not searchable", 0666, "absolute", "config");
     }
     void programFolderFollowsTheCopy() {
         QFETCH(unsigned, mode);

@@ -33,8 +33,7 @@ struct Tree {
         return QDir().mkpath(path(u"a/b"_s)) && QDir().mkpath(path(u"w"_s))
                && QDir().mkpath(path(u"p1"_s)) && QDir().mkpath(path(u"p2"_s))
                && QDir().mkpath(path(u"p3"_s)) && writeFile(path(u"a/b/file"_s), "x")
-               && writeFile(path(u"a/b/tool"_s), "#!/bin/sh\n")
-               && setMode(path(u"a/b/tool"_s), 0755);
+               && writeScript(path(u"a/b/tool"_s), "#!/bin/sh\n");
     }
     // "chmod MODE PATH", "chown PATH", "link PATH TARGET", "file PATH",
     // "runnable PATH", separated by ";".
@@ -55,7 +54,7 @@ struct Tree {
                                  encodeFileName(path(words[1])).constData())
                        == 0;
             else if (verb == u"runnable")
-                done = writeFile(path(words[1]), "#!/bin/sh\n") && setMode(path(words[1]), 0755);
+                done = writeScript(path(words[1]), "#!/bin/sh\n");
             if (!done)
                 return false;
         }
@@ -88,46 +87,40 @@ private slots:
     // Each way a path stops being root's alone, and what still is.
     void judgesThePathAndEveryFolderAbove_data() {
         QTest::addColumn<QString>("spoil");
+        QTest::addColumn<QString>("verdict");
         QTest::addColumn<QString>("checked");
         QTest::addColumn<bool>("namesAdded");
-        QTest::addColumn<QString>("verdict");
-        QTest::newRow("root's alone") << QString() << u"a/b/file"_s << false << u"trusted"_s;
-        QTest::newRow("folder writable by its group")
-            << u"chmod 775 a/b"_s << u"a/b/file"_s << false << u"writable ~/a/b"_s;
-        QTest::newRow("folder writable by others")
-            << u"chmod 757 a"_s << u"a/b/file"_s << false << u"writable ~/a"_s;
-        QTest::newRow("file writable by its group")
-            << u"chmod 664 a/b/file"_s << u"a/b/file"_s << false << u"writable ~/a/b/file"_s;
-        QTest::newRow("file of another user")
-            << u"chown a/b/file"_s << u"a/b/file"_s << false << u"owner ~/a/b/file 1000"_s;
-        QTest::newRow("folder above of another user")
-            << u"chown a"_s << u"a/b/file"_s << false << u"owner ~/a 1000"_s;
-        QTest::newRow("the temporary root itself")
-            << u"chmod 777 ."_s << u"a/b/file"_s << false << u"writable ~"_s;
+        const auto row = [](const char* name, const char16_t* spoil, const char16_t* verdict,
+                            const char16_t* checked = u"a/b/file", bool namesAdded = false) {
+            QTest::newRow(name) << QString::fromUtf16(spoil) << QString::fromUtf16(verdict)
+                                << QString::fromUtf16(checked) << namesAdded;
+        };
+        row("root's alone", u"", u"trusted");
+        row("folder writable by its group", u"chmod 775 a/b", u"writable ~/a/b");
+        row("folder writable by others", u"chmod 757 a", u"writable ~/a");
+        row("file writable by its group", u"chmod 664 a/b/file", u"writable ~/a/b/file");
+        row("file of another user", u"chown a/b/file", u"owner ~/a/b/file 1000");
+        row("folder above of another user", u"chown a", u"owner ~/a 1000");
+        row("the temporary root itself", u"chmod 777 .", u"writable ~");
         // As /tmp: only an entry's owner may rename or remove it there.
-        QTest::newRow("sticky folder above")
-            << u"chmod 1777 a"_s << u"a/b/file"_s << false << u"trusted"_s;
-        QTest::newRow("sticky folder as the program folder")
-            << u"chmod 1777 a/b"_s << u"a/b"_s << true << u"writable ~/a/b"_s;
-        QTest::newRow("read-only folder") << u"chmod 555 a/b"_s << u"a/b"_s << true << u"trusted"_s;
-        QTest::newRow("missing file") << QString() << u"a/b/none"_s << false << u"trusted"_s;
-        QTest::newRow("missing file in a sticky folder")
-            << u"chmod 1777 a/b"_s << u"a/b/none"_s << false << u"writable ~/a/b"_s;
-        QTest::newRow("missing folders below a writable one")
-            << u"chmod 777 a"_s << u"a/x/y/none"_s << true << u"writable ~/a"_s;
-        QTest::newRow("link to a file in a writable folder")
-            << u"runnable w/file; chmod 777 w; link a/b/l w/file"_s << u"a/b/l"_s << false
-            << u"writable ~/w"_s;
-        QTest::newRow("relative link in a writable folder")
-            << u"rlink w/l ../a/b/file; chmod 733 w"_s << u"w/l"_s << false << u"writable ~/w"_s;
-        QTest::newRow("link through root's folders")
-            << u"rlink w/l ../a/b"_s << u"w/l/file"_s << false << u"trusted"_s;
-        QTest::newRow("link to a file of another user")
-            << u"chown w; rlink a/b/l ../../w"_s << u"a/b/l/x"_s << false << u"owner ~/w 1000"_s;
-        QTest::newRow("dot-dot out of a root folder into a writable one")
-            << u"chmod 777 w"_s << u"a/../w/file"_s << false << u"writable ~/w"_s;
-        QTest::newRow("loop of links") << u"rlink a/l1 l2; rlink a/l2 l1"_s << u"a/l1/file"_s
-                                       << false << u"uncheckable ~/a/l1"_s;
+        row("sticky folder above", u"chmod 1777 a", u"trusted");
+        row("sticky folder as the program folder", u"chmod 1777 a/b", u"writable ~/a/b", u"a/b",
+            true);
+        row("read-only folder", u"chmod 555 a/b", u"trusted", u"a/b", true);
+        row("missing file", u"", u"trusted", u"a/b/none");
+        row("missing file in a sticky folder", u"chmod 1777 a/b", u"writable ~/a/b", u"a/b/none");
+        row("missing folders below a writable one", u"chmod 777 a", u"writable ~/a", u"a/x/y/none",
+            true);
+        row("link to a file in a writable folder",
+            u"runnable w/file; chmod 777 w; link a/b/l w/file", u"writable ~/w", u"a/b/l");
+        row("relative link in a writable folder", u"rlink w/l ../a/b/file; chmod 733 w",
+            u"writable ~/w", u"w/l");
+        row("link through root's folders", u"rlink w/l ../a/b", u"trusted", u"w/l/file");
+        row("link to a file of another user", u"chown w; rlink a/b/l ../../w", u"owner ~/w 1000",
+            u"a/b/l/x");
+        row("dot-dot out of a root folder into a writable one", u"chmod 777 w", u"writable ~/w",
+            u"a/../w/file");
+        row("loop of links", u"rlink a/l1 l2; rlink a/l2 l1", u"uncheckable ~/a/l1", u"a/l1/file");
     }
     void judgesThePathAndEveryFolderAbove() {
         QFETCH(QString, spoil);

@@ -1,5 +1,6 @@
 #include "SystemdServiceControl.h"
 
+#include "EnvironmentOverride.h"
 #include "ProgramFolder.h"
 #include "RecordingProcessRunner.h"
 #include "RecordingSystemLog.h"
@@ -16,7 +17,6 @@
 #include <QTest>
 
 #include <optional>
-#include <pwd.h>
 #include <unistd.h>
 
 using namespace torvanelo;
@@ -44,8 +44,7 @@ TimeoutStopSec=10min
 WantedBy=multi-user.target
 )";
 
-// A system unit written into another folder than systemd's default one
-// names it, so that the program it starts finds it there.
+// A system unit outside systemd's default folder names its folder.
 QByteArray systemUnit(const QString& unitFolder) {
     return QByteArray(SystemUnit)
         .replace("Environment=QT_QPA_PLATFORM",
@@ -62,8 +61,7 @@ QByteArray userUnit() {
         .replace("multi-user.target", "graphical-session.target");
 }
 
-// The control over temporary unit folders that do not exist yet; systemctl
-// (a file of root's in a tool folder of the test's) answers from the
+// Temporary unit folders that do not exist yet; systemctl answers from the
 // runner's script.
 struct Fixture {
     QTemporaryDir root;
@@ -72,12 +70,7 @@ struct Fixture {
     SystemdServiceSetup setup{u"/opt/Torvanelo 100%/torvanelo"_s, u"/srv/the \"pairs\" \\ $HOME"_s,
                               root.filePath(u"lib/systemd/system"_s),
                               root.filePath(u"home/.local/share/systemd/user"_s)};
-    bool toolReady = plantTool(root.filePath(u"tools"_s));
-
-    static bool plantTool(const QString& folder) {
-        return QDir().mkpath(folder) && writeFile(folder + u"/systemctl"_s, "#!/bin/sh\n")
-               && setMode(folder + u"/systemctl"_s, 0755);
-    }
+    bool toolReady = writeScript(root.filePath(u"tools/systemctl"_s), "#!/bin/sh\n");
     Fixture() { setup.toolFolders = {root.filePath(u"tools"_s)}; }
 
     SystemdServiceControl control(bool interactive) {
@@ -88,8 +81,7 @@ struct Fixture {
     QString unit(bool user) const {
         return (user ? setup.userUnitFolder : setup.systemUnitFolder) + u"/torvanelo.service"_s;
     }
-    // systemctl's calls (every one captures its answer), each without
-    // "systemctl " and the unit's name: "--user enable, daemon-reload".
+    // systemctl's calls without the tool's path and the unit's name.
     QString commands() const {
         return runner.commandLines(RecordingProcessRunner::Kind::Capturing)
             .join(u", "_s)
@@ -99,8 +91,7 @@ struct Fixture {
     bool place(const QString& path) {
         return QDir().mkpath(QFileInfo(path).path()) && writeFile(path, "[Unit]\n");
     }
-    // Every file below the root but the tool with its content (folders may
-    // stay).
+    // Every file below the root but the tool, with its content.
     QStringList tree() const {
         QStringList files;
         QDirIterator it(root.path(), QDir::Files | QDir::System | QDir::Hidden,
@@ -131,23 +122,6 @@ QString verify(const QString& unitFile, bool user) {
     return u"exit %1: "_s.arg(process.exitCode()) + QString::fromUtf8(process.readAll());
 }
 
-// Sets or removes an environment variable for the life of the object.
-class Environment {
-public:
-    Environment(const char* name, const std::optional<QByteArray>& value)
-        : m_name(name)
-        , m_former(qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt) {
-        value ? qputenv(name, *value) : qunsetenv(name);
-    }
-    ~Environment() { m_former ? qputenv(m_name, *m_former) : qunsetenv(m_name); }
-    Environment(const Environment&) = delete;
-    Environment& operator=(const Environment&) = delete;
-
-private:
-    const char* m_name;
-    std::optional<QByteArray> m_former;
-};
-
 // The Environment= lines and StateDirectory of a unit, in order.
 QStringList environmentOf(const std::optional<QByteArray>& unit) {
     if (!unit)
@@ -167,8 +141,8 @@ class SystemdServiceControlTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // The unit alone (no temporary of the atomic write, nothing in the other
-    // scope), then the commands of the start type.
+    // The unit alone, nothing in the other scope, then the start type's
+    // commands.
     void installWritesTheUnitAndItsStartType_data() {
         QTest::addColumn<bool>("interactive");
         QTest::addColumn<int>("startType");
@@ -196,11 +170,9 @@ private slots:
                                  interactive ? userUnit() : systemUnit(f.setup.systemUnitFolder))});
     }
 
-    // Paths that would not reach the program as they are (or would add lines
-    // to the unit), the other scope's unit, no folder to write into: nothing
-    // is written and systemctl is not asked. Without a service manager to
-    // take it, a fresh unit is taken back (no service that cannot run is
-    // reported) and a unit that was there stays.
+    // Paths a unit cannot carry as they are, the other scope's unit, no
+    // folder to write into: nothing is written, systemctl is not asked. A
+    // failed reload takes a fresh unit back and keeps one that was there.
     void installRefusesAndLeavesEverythingAlone_data() {
         QTest::addColumn<QString>("obstacle");
         QTest::addColumn<QString>("path"); // for an executable or a folder
@@ -280,8 +252,8 @@ private slots:
         QCOMPARE(f.tree(), QStringList());
     }
 
-    // systemctl's answer to both state queries ("-": it cannot start), and
-    // the start type and running state read from it, whatever was set.
+    // systemctl's answer to both state queries ("-": it cannot start) and
+    // the start type and running state read from it.
     void readsTheStateBack_data() {
         QTest::addColumn<bool>("interactive");
         QTest::addColumn<QByteArray>("answer");
@@ -312,9 +284,8 @@ private slots:
                  u"%1is-enabled, %1is-active"_s.arg(interactive ? u"--user "_s : QString()));
     }
 
-    // What the program started by the unit needs: where its unit is, when
-    // not in systemd's default folder, and a program folder of the
-    // service's own for a packaged program (which systemd creates).
+    // No unit folder named for systemd's default one, and for a packaged
+    // program a folder of the service's own that systemd creates.
     void unitCarriesWhatTheProgramNeeds_data() {
         QTest::addColumn<QString>("executable");
         QTest::addColumn<QString>("folder");
@@ -326,12 +297,6 @@ private slots:
             << u"/opt/t/torvanelo"_s << u"/srv/t"_s << QString()
             << QStringList{u"ExecStart=\"/opt/t/torvanelo\""_s, service,
                            u"Environment=\"TORVANELO_HOME=/srv/t\""_s, headless};
-        QTest::newRow("another folder")
-            << u"/opt/t/torvanelo"_s << u"/srv/t"_s << u"/usr/lib/systemd/system"_s
-            << QStringList{u"ExecStart=\"/opt/t/torvanelo\""_s, service,
-                           u"Environment=\"TORVANELO_HOME=/srv/t\""_s,
-                           u"Environment=\"TORVANELO_UNIT_FOLDER=/usr/lib/systemd/system\""_s,
-                           headless};
         QTest::newRow("packaged") << u"/usr/bin/torvanelo"_s << u"/var/lib/torvanelo"_s << QString()
                                   << QStringList{
                                          u"ExecStart=\"/usr/bin/torvanelo\""_s, service,
@@ -349,10 +314,9 @@ private slots:
               "lines");
     }
 
-    // A program that keeps its settings away from its executable (a
-    // package's /usr/bin/torvanelo, with ~/.config/torvanelo) gives the
-    // system service /var/lib/torvanelo; TORVANELO_HOME, or a program folder
-    // beside the executable, is kept. The user unit keeps the user's folder.
+    // A program whose settings are away from its executable gives the
+    // system service /var/lib/torvanelo; TORVANELO_HOME or a folder beside
+    // the executable is kept, and the user unit keeps the user's folder.
     void packagedProgramGivesTheServiceItsOwnFolder_data() {
         QTest::addColumn<bool>("ownHome"); // TORVANELO_HOME set
         QTest::addColumn<bool>("besideExecutable");
@@ -368,10 +332,10 @@ private slots:
         Fixture f;
         const QString folder =
             besideExecutable ? executableFolder() : f.root.filePath(u"config/torvanelo"_s);
-        const Environment home("TORVANELO_HOME",
-                               ownHome ? std::optional(QFile::encodeName(folder)) : std::nullopt);
-        const Environment units("TORVANELO_UNIT_FOLDER",
-                                QFile::encodeName(f.setup.systemUnitFolder));
+        const EnvironmentOverride home(
+            "TORVANELO_HOME", ownHome ? std::optional(QFile::encodeName(folder)) : std::nullopt);
+        const EnvironmentOverride units("TORVANELO_UNIT_FOLDER",
+                                        QFile::encodeName(f.setup.systemUnitFolder));
         SystemdServiceSetup setup = SystemdServiceSetup::forThisProcess(folder);
         QCOMPARE(setup.systemUnitFolder, f.setup.systemUnitFolder);
         setup.userUnitFolder = f.setup.userUnitFolder;
@@ -389,11 +353,8 @@ private slots:
         }
     }
 
-    // systemctl is taken from the system's folders by its absolute path: a
-    // systemctl put in the program folder or on PATH, which the program's
-    // own lookup would find first, is never run by install, the state
-    // queries (the warnings ask whether the service runs) or removal (which
-    // stops it). Without a trusted one, nothing is run at all.
+    // A systemctl in the program folder or on PATH is never run by install,
+    // the state queries or removal; without a trusted one nothing runs.
     void plantedSystemctlIsNeverRun_data() {
         QTest::addColumn<bool>("trustedTool");
         QTest::newRow("trusted tool folder") << true;
@@ -408,18 +369,16 @@ private slots:
             return "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + QFile::encodeName(log) + "'\n"
                    + answer;
         };
-        for (const QString& folder : {u"home"_s, u"bin"_s}) {
-            const QString tool = f.root.filePath(folder + u"/systemctl"_s);
-            QVERIFY(QDir().mkpath(f.root.filePath(folder)) && writeFile(tool, script(planted, ""))
-                    && setMode(tool, 0755));
-        }
+        for (const QString& folder : {u"home"_s, u"bin"_s})
+            QVERIFY(writeScript(f.root.filePath(folder + u"/systemctl"_s), script(planted, "")));
         const QString tool = f.root.filePath(u"tools/systemctl"_s);
         QVERIFY(writeFile(tool, script(calls, "case \"$1\" in is-active) echo active ;; esac\n")));
         if (!trustedTool)
             QVERIFY(setMode(f.root.filePath(u"tools"_s), 0777));
-        const Environment home("TORVANELO_HOME", QFile::encodeName(f.root.filePath(u"home"_s)));
-        const Environment path("PATH",
-                               QFile::encodeName(f.root.filePath(u"bin"_s)) + ":/usr/bin:/bin");
+        const EnvironmentOverride home("TORVANELO_HOME",
+                                       QFile::encodeName(f.root.filePath(u"home"_s)));
+        const EnvironmentOverride path("PATH", QFile::encodeName(f.root.filePath(u"bin"_s))
+                                                   + ":/usr/bin:/bin");
         LinuxProcessRunner runner;
         SystemdServiceControl control(runner, f.log, f.setup);
         control.setStartType(1);
@@ -436,9 +395,8 @@ private slots:
                              : QByteArray());
     }
 
-    // A unit that would run as root over what another user could change is
-    // refused before anything is written or asked of systemd, with the path
-    // and its fix; a user unit of root's too.
+    // A unit run as root over what another user could change is refused
+    // before anything is written or asked, with the path and its fix.
     void installRefusesWhatOthersMayChange_data() {
         QTest::addColumn<bool>("interactive");
         QTest::addColumn<QString>("spoiled");
@@ -482,11 +440,8 @@ private slots:
             QVERIFY(setMode(path, how.mid(6).toUInt(nullptr, 8)));
         const QStringList before = f.tree();
         SystemdServiceControl control = f.control(interactive);
-        const passwd* other = ::getpwuid(1000);
-        const QString user =
-            other ? QString::fromLocal8Bit(other->pw_name) + u" (1000)"_s : u"1000"_s;
         QCOMPARE(control.installRefusal(LanguageEnglish),
-                 refusal.isEmpty() ? QString() : refusal.arg(path, user));
+                 refusal.isEmpty() ? QString() : refusal.arg(path, userText(1000)));
         QCOMPARE(control.Install(), refusal.isEmpty());
         if (!refusal.isEmpty()) {
             QCOMPARE(f.commands(), QString());

@@ -34,6 +34,8 @@ public:
             all.append(buffer.left(size));
         return all;
     }
+    // The same, each without its time stamp.
+    QList<QByteArray> receivedWithoutStamps();
     void shrinkQueue() {
         const int size = 4096;
         ::setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
@@ -51,6 +53,13 @@ private:
 inline QByteArray withoutStamp(const QByteArray& datagram) {
     const qsizetype close = datagram.indexOf('>');
     return datagram.left(close + 1) + datagram.mid(close + 1 + 16);
+}
+
+inline QList<QByteArray> SyslogSink::receivedWithoutStamps() {
+    QList<QByteArray> entries = received();
+    for (QByteArray& entry : entries)
+        entry = withoutStamp(entry);
+    return entries;
 }
 
 } // namespace torvanelo::test

@@ -4,10 +4,13 @@
 #include "linux/UniqueFd.h"
 #include "linux/Xattr.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -90,6 +93,16 @@ QStringList namesIn(const QString& folder) {
 
 bool setMode(const QString& path, unsigned mode) {
     return ::chmod(encodeFileName(path).constData(), mode_t(mode)) == 0;
+}
+
+bool writeScript(const QString& path, const QByteArray& script) {
+    return QDir().mkpath(QFileInfo(path).path()) && writeFile(path, script) && setMode(path, 0755);
+}
+
+QString userText(unsigned uid) {
+    const passwd* entry = ::getpwuid(uid_t(uid));
+    return entry ? QString::fromLocal8Bit(entry->pw_name) + QStringLiteral(" (%1)").arg(uid)
+                 : QString::number(uid);
 }
 
 } // namespace torvanelo::test

@@ -33,5 +33,9 @@ bool supportsUserAttributes(const QString& folder);
 QStringList namesIn(const QString& folder);
 // chmod; false when it failed.
 bool setMode(const QString& path, unsigned mode);
+// A runnable script (mode 0755), with the folders above it made.
+bool writeScript(const QString& path, const QByteArray& script);
+// The account name with its number, "alice (1000)", or the number alone.
+QString userText(unsigned uid);
 
 } // namespace torvanelo::test

@@ -87,12 +87,9 @@ class ServiceDialogTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // Opening only reads: the state, the start type (any value but 0 and 1
-    // is Disabled) and the interaction flag, in the language of the moment.
-    // The interaction note follows its box, and only Install hands the
-    // choice over; the event-log switch is written at each click, and Cancel
-    // does not undo it. Every text fits: the longest wrap inside the dialog,
-    // no caption is cut, the whole fits a 1024 x 768 screen.
+    // Opening only reads (a start type other than 0 and 1 is Disabled); the
+    // interaction note follows its box; the event-log switch is written at
+    // each click and Cancel does not undo it; every text fits.
     void openingShowsWhatTheServiceHolds_data() {
         QTest::addColumn<int>("language");
         QTest::addColumn<bool>("installed");
@@ -153,9 +150,8 @@ private slots:
         QVERIFY(fixture->service.events.empty() && fixture->exits.empty());
     }
 
-    // From the menu entry: the start type, then the interaction flag, then
-    // Install; the entry in the log; the window shows the service when the
-    // message comes, and the program ends once it is closed.
+    // Start type, interaction flag, then Install; the window shows the
+    // service when the message comes, and the program ends once it closes.
     void installWritesInOrderLogsAndEndsAfterTheMessage_data() {
         QTest::addColumn<int>("language");
         QTest::addColumn<int>("chosen");
@@ -201,11 +197,8 @@ private slots:
         QCOMPARE(fixture->exits, std::vector<int>{0});
     }
 
-    // Install over an installed service and a second Remove are refused with
-    // the state and a beep; the first Remove removes and logs, and the window
-    // shows the application. A removal that fails claims nothing: it beeps,
-    // logs nothing and leaves the window in service mode. The dialog stays
-    // open throughout.
+    // Install over an installed service and a second Remove beep; a failed
+    // removal claims nothing and leaves the window in service mode.
     void refusalsAndRemoval_data() {
         QTest::addColumn<int>("language");
         QTest::addColumn<bool>("removable");
@@ -244,12 +237,34 @@ private slots:
         QTEST(modeShown(*fixture), "mode");
     }
 
-    // The real back-end over temporary unit folders: the unit is written
-    // but systemd refuses to enable it (three calls to install, four to
-    // remove). The unit is taken back, the failure is reported, and the
-    // program goes on as it was.
-    void failedInstallTakesTheUnitBack() {
-        auto fixture = program(1, false);
+    // The real back-end over temporary unit folders. systemd refuses to
+    // enable the unit (three calls to install, four to remove): the unit is
+    // taken back. Run as root over a program folder that others may write:
+    // refused before any unit is written or systemd is asked, with the path
+    // and its fix. The failure is reported and the program goes on as it was.
+    void failedInstallLeavesNoUnit_data() {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<bool>("othersMayWrite");
+        QTest::addColumn<int>("calls");
+        QTest::addColumn<QString>("message"); // %1: the program folder
+        QTest::addColumn<QString>("state");
+        QTest::newRow("systemd refuses")
+            << 1 << false << 7 << u"Torvanelo Service n'a pas pu être installé"_s
+            << u"Torvanelo Service non installé"_s;
+        QTest::newRow("program folder others may write")
+            << 0 << true << 0
+            << u"Torvanelo Service could not be installed\n\n%1 can be written by users other "
+               u"than root (group or others). Fix it with: chmod go-w %1"_s
+            << u"Torvanelo Service not installed"_s;
+    }
+    void failedInstallLeavesNoUnit() {
+        QFETCH(int, language);
+        QFETCH(bool, othersMayWrite);
+        QFETCH(int, calls);
+        QFETCH(QString, message);
+        if (othersMayWrite && ::geteuid() != 0)
+            QSKIP("only a unit that runs as root is checked");
+        auto fixture = program(language, false);
         QVERIFY(fixture);
         QTemporaryDir units;
         RecordingProcessRunner systemctl;
@@ -259,47 +274,17 @@ private slots:
                                        units.filePath(u"system"_s), units.filePath(u"user"_s)});
         for (const int exitCode : {0, 0, 1})
             systemctl.queueResult(RunResult{true, exitCode, false, "Failed to enable unit\n"});
+        QVERIFY(!othersMayWrite || setMode(fixture->home(), 0777));
         const auto dialog = dialogOf(*fixture, service);
         option(dialog.get(), 0)->click();
         click(dialog.get(), "cmdInstall");
-
-        QCOMPARE(systemctl.runs.size(), std::size_t(7));
-        QVERIFY(!QFile::exists(units.filePath(u"system/torvanelo.service"_s)));
-        QCOMPARE(fixture->shown(),
-                 QStringList{u"[error] Torvanelo: Torvanelo Service n'a pas pu être installé"_s});
-        QCOMPARE(state(dialog.get()), u"Torvanelo Service non installé"_s);
-        QVERIFY(log.entries.empty() && fixture->exits.empty() && dialog->isVisible());
-        QCOMPARE(modeShown(*fixture), ApplicationMode);
-    }
-
-    // The real back-end, run as root, over a program folder that others may
-    // write: refused before any unit is written or systemd is asked, with
-    // the path and its fix; the program goes on.
-    void untrustedProgramFolderIsRefused() {
-        if (::geteuid() != 0)
-            QSKIP("only a unit that runs as root is checked");
-        auto fixture = program(0, false);
-        QVERIFY(fixture);
-        QTemporaryDir units;
-        RecordingProcessRunner systemctl;
-        RecordingSystemLog log;
-        SystemdServiceControl service(systemctl, log,
-                                      {u"/opt/torvanelo/torvanelo"_s, fixture->home(),
-                                       units.filePath(u"system"_s), units.filePath(u"user"_s)});
-        QVERIFY(setMode(fixture->home(), 0777));
-        const auto dialog = dialogOf(*fixture, service);
-        click(dialog.get(), "cmdInstall");
         QVERIFY(setMode(fixture->home(), 0755));
 
-        QVERIFY(systemctl.runs.empty());
-        QCOMPARE(QDir(units.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-                 QStringList());
+        QCOMPARE(systemctl.runs.size(), std::size_t(calls));
+        QVERIFY(!QFile::exists(units.filePath(u"system/torvanelo.service"_s)));
         QCOMPARE(fixture->shown(),
-                 QStringList{u"[error] Torvanelo: Torvanelo Service could not be installed\n\n"_s
-                             + fixture->home()
-                             + u" can be written by users other than root (group or others). "
-                               u"Fix it with: chmod go-w "_s
-                             + fixture->home()});
+                 QStringList{u"[error] Torvanelo: "_s + message.replace(u"%1"_s, fixture->home())});
+        QTEST(state(dialog.get()), "state");
         QVERIFY(log.entries.empty() && fixture->exits.empty() && dialog->isVisible());
         QCOMPARE(modeShown(*fixture), ApplicationMode);
     }
