@@ -12,8 +12,9 @@ packages=(
     dbus
 )
 if [[ "${1:-}" == "--tests" ]]; then
-    # strace stops the archiver at a chosen system call in its tests.
-    packages+=(xauth xvfb strace)
+    # strace stops the archiver at a chosen system call in its tests;
+    # unrar-free (libarchive's reader) unpacks the archives of the chain.
+    packages+=(xauth xvfb strace unrar-free)
 fi
 if [[ "${1:-}" == "--package" ]]; then
     # Building the Debian package, checking it and installing it into a clean
