@@ -27,6 +27,8 @@ const QString WorkFolderStart = QStringLiteral(".torvanelo-extract-");
 
 // Tried before a name given back to a file is declared unavailable.
 constexpr int NameVariantsTried = 100;
+// Names of an unpacking folder tried past what others put in its way.
+constexpr int WorkFolderNamesTried = 8;
 
 } // namespace
 
@@ -347,15 +349,9 @@ bool FileProcessor::UncompressFile(const PairPaths& paths, const QString& name) 
     if (!info || info->size == 0)
         return false;
 
-    // Made here and held from birth; an earlier one of ours is emptied and
-    // used again, and anything else under the name is left alone.
-    const QString workPath = paths.SourcePrefix + WorkFolderName(base);
-    std::unique_ptr<HeldFolder> work = m_files.makePrivateFolder(workPath);
-    if (!work) {
-        work = m_files.openPrivateFolder(workPath);
-        if (!work || !clearWorkFolder(*work))
-            return false;
-    }
+    const std::unique_ptr<HeldFolder> work = takeWorkFolder(paths, base);
+    if (!work)
+        return false;
     RunOptions options;
     options.show = m_settings.ShowArchiverConsole;
     options.workingFolderDescriptor = work->descriptor();
@@ -364,6 +360,25 @@ bool FileProcessor::UncompressFile(const PairPaths& paths, const QString& name) 
     if (clearWorkFolder(*work))
         work->removeIfEmpty();
     return delivered;
+}
+
+std::unique_ptr<HeldFolder> FileProcessor::takeWorkFolder(const PairPaths& paths,
+                                                          const QString& baseName) {
+    // Made here and held from birth; an earlier one of ours is emptied and
+    // used again. Anything else under the name (a planted link, someone
+    // else's folder) is left alone, and the next name is tried, so that it
+    // cannot hold the archive back either.
+    for (int n = 1; n <= WorkFolderNamesTried; ++n) {
+        const QString path = paths.SourcePrefix + WorkFolderName(baseName)
+                             + (n == 1 ? QString() : QStringLiteral("-") + QString::number(n));
+        if (auto work = m_files.makePrivateFolder(path))
+            return work;
+        if (auto work = m_files.openPrivateFolder(path))
+            return clearWorkFolder(*work) ? std::move(work) : nullptr;
+        if (!m_files.exists(path))
+            return nullptr; // the folder refuses new entries
+    }
+    return nullptr;
 }
 
 bool FileProcessor::deliverExtracted(const PairPaths& paths, HeldFolder& workFolder,
@@ -418,7 +433,9 @@ bool FileProcessor::deliverExtracted(const PairPaths& paths, HeldFolder& workFol
 void FileProcessor::removeStaleWorkFolder(const PairPaths& paths, const QString& folderName) {
     // While its archive is there, the next unpacking of it clears the folder.
     const QString base = folderName.mid(WorkFolderStart.size());
-    if (m_files.exists(paths.SourcePrefix + base + ArchiveExtension))
+    const qsizetype dash = base.lastIndexOf(u'-');
+    if (m_files.exists(paths.SourcePrefix + base + ArchiveExtension)
+        || (dash > 0 && m_files.exists(paths.SourcePrefix + base.left(dash) + ArchiveExtension)))
         return;
     // Only a folder the program made itself: a link or someone else's folder
     // of that name is never entered.
