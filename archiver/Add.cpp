@@ -26,6 +26,7 @@ struct Match {
     ino_t inode = 0;
     off_t size = 0;
     struct timespec mtime {};
+    mode_t mode = 0;
 };
 
 bool sameFile(const struct stat& a, dev_t device, ino_t inode) {
@@ -75,7 +76,8 @@ std::vector<Match> listMatches(int folderFd, const std::string& wildcard,
             note("skipped " + quotedName(name) + ": not a regular file");
             continue;
         }
-        matches.push_back({name, status.st_dev, status.st_ino, status.st_size, status.st_mtim});
+        matches.push_back(
+            {name, status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_mode});
     }
     ::closedir(dir);
     if (error != 0)
@@ -242,7 +244,7 @@ Match exactMatch(int folderFd, const std::string& name, const std::optional<stru
         throw RarError(ExitCode::OpenError, quotedName(name) + " is not a regular file");
     if (archive && sameFile(status, archive->st_dev, archive->st_ino))
         throw RarError(ExitCode::BadCommandLine, quotedName(name) + " is the archive itself");
-    return {name, status.st_dev, status.st_ino, status.st_size, status.st_mtim};
+    return {name, status.st_dev, status.st_ino, status.st_size, status.st_mtim, status.st_mode};
 }
 
 // Every file the operands name, sorted by name bytes, each once.
@@ -333,7 +335,12 @@ int addFiles(const AddOptions& options, const NoteSink& note) {
     writer.finish();
 
     TemporaryFile::FinalState state;
-    state.mode = archiveStatus ? (archiveStatus->st_mode & 0777) : (0666 & ~currentUmask());
+    // A new archive is never more open than the most private file it holds:
+    // its data must not be readable where the file's was not.
+    mode_t mode = 0666 & ~currentUmask();
+    for (const Match& match : matches)
+        mode &= (match.mode & 0666) | 0600;
+    state.mode = archiveStatus ? (archiveStatus->st_mode & 0777) : mode;
     // With -df the archive keeps the mark of a temporary until the files are
     // gone: a run killed in between leaves a marked archive beside marked
     // files, which tells that the archive is complete and the files are the

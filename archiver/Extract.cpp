@@ -7,6 +7,7 @@
 #include "RarError.h"
 #include "linux/Xattr.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
@@ -150,6 +151,14 @@ void restoreStreams(int archiveFd, const std::string& archivePath, const Planned
     }
 }
 
+bool belongsToGroup(gid_t group) {
+    if (group == ::getegid())
+        return true;
+    gid_t groups[256];
+    const int count = ::getgroups(256, groups);
+    return std::find(groups, groups + std::max(count, 0), group) != groups + std::max(count, 0);
+}
+
 TemporaryFile::FinalState finalState(const StoredMember& stored, mode_t umask) {
     TemporaryFile::FinalState state;
     if (stored.hostOs == HostOs::Windows) {
@@ -161,13 +170,25 @@ TemporaryFile::FinalState finalState(const StoredMember& stored, mode_t umask) {
     // ends more open than it left.
     if (stored.unixMode)
         state.mode = static_cast<mode_t>(*stored.unixMode & 0777);
+    // (uid_t)-1 would mean "leave as it is".
+    const bool knownOwner = stored.uid && *stored.uid < 0xFFFFFFFF;
+    const bool knownGroup = stored.gid && *stored.gid < 0xFFFFFFFF;
     if (::geteuid() == 0) {
-        // (uid_t)-1 would mean "leave as it is".
-        if (stored.uid && *stored.uid < 0xFFFFFFFF)
+        if (knownOwner)
             state.uid = static_cast<uid_t>(*stored.uid);
-        if (stored.gid && *stored.gid < 0xFFFFFFFF)
+        if (knownGroup)
             state.gid = static_cast<gid_t>(*stored.gid);
+    } else if (knownGroup) {
+        // An ordinary user keeps the group where he belongs to it; in any
+        // other group the file gets no group rights, and no set-ID bit.
+        const auto group = static_cast<gid_t>(*stored.gid);
+        if (belongsToGroup(group))
+            state.gid = group;
+        else
+            state.mode &= ~mode_t(S_ISUID | S_ISGID | 0070);
     }
+    if (::geteuid() != 0 && knownOwner && static_cast<uid_t>(*stored.uid) != ::geteuid())
+        state.mode &= ~mode_t(S_ISUID);
     if (stored.mtime) {
         state.mtime = timespec{static_cast<time_t>(stored.mtime->seconds),
                                static_cast<long>(stored.mtime->nanoseconds)};

@@ -951,7 +951,8 @@ private slots:
     }
 
     // The permission bits come back exactly, whatever the umask, and as root
-    // the owner and group too; RARLAB's reader still accepts the archive.
+    // the owner and group too; RARLAB's reader still accepts the archive,
+    // which is no more open than the file it holds.
     void modeAndOwner_data() {
         QTest::addColumn<int>("mode");
         QTest::addColumn<int>("owner"); // -1: the test's own
@@ -970,6 +971,9 @@ private slots:
         QVERIFY(writeRaw(source, "private") && ::chmod(source.constData(), mode_t(mode)) == 0);
         QVERIFY(owner < 0 || ::chown(source.constData(), uid_t(owner), gid_t(owner)) == 0);
         QCOMPARE(trip.add("f").exitCode, 0);
+        struct stat archive {};
+        QCOMPARE(::stat(trip.archive.constData(), &archive), 0);
+        QCOMPARE(int(archive.st_mode & 0777), ((mode & 0666) | 0600) & ~022);
         const mode_t umask = ::umask(0);
         const ProcessResult extracted = trip.extract();
         ::umask(umask);
@@ -980,6 +984,33 @@ private slots:
         QCOMPARE(int(status.st_uid), owner < 0 ? int(::geteuid()) : owner);
         QCOMPARE(int(status.st_gid), owner < 0 ? int(::getegid()) : owner);
         referenceCheck(trip.archive, 1, {});
+    }
+
+    // Unpacked by an ordinary user outside the file's group, the file gets
+    // his group and no group rights: never more open than it left.
+    void foreignGroupLosesItsRights() {
+        if (::geteuid() != 0)
+            QSKIP("needs root to make a file of another group");
+        Trip trip;
+        const QByteArray source = trip.src + "/f";
+        QVERIFY(writeRaw(source, "shared") && ::chmod(source.constData(), 0664) == 0
+                && ::chown(source.constData(), 0, 1000) == 0);
+        QCOMPARE(trip.add("f").exitCode, 0);
+        QVERIFY(::chown(trip.ex.constData(), 65534, 65534) == 0
+                && ::chmod(trip.base.constData(), 0755) == 0
+                && ::chmod(trip.out.constData(), 0755) == 0
+                && ::chmod(trip.archive.constData(), 0644) == 0);
+        const ProcessResult extracted =
+            runProgram(QStringLiteral("setpriv"),
+                       {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                        QStringLiteral("--clear-groups"), rarPath(), QStringLiteral("e"),
+                        QFile::decodeName(trip.archive)},
+                       QFile::decodeName(trip.ex));
+        QVERIFY2(extracted.exitCode == 0, extracted.err.constData());
+        struct stat status {};
+        QCOMPARE(::stat((trip.ex + "/f").constData(), &status), 0);
+        QCOMPARE(int(status.st_mode & 07777), 0604);
+        QCOMPARE(int(status.st_gid), 65534);
     }
 
     // The engine names its two files exactly: a file of the user's beside
