@@ -17,6 +17,8 @@
 #include <array>
 #include <cerrno>
 #include <functional>
+#include <set>
+#include <sys/stat.h>
 #include <sys/xattr.h>
 
 using namespace torvanelo;
@@ -25,6 +27,8 @@ using namespace torvanelo::test;
 namespace {
 
 constexpr int BatchSize = 25;
+// The owner of some dropped files, when the test runs as root.
+constexpr uid_t OtherUser = 65534;
 constexpr int SlowChunks = 3;
 // Only a guard against a hang: every wait below ends on a condition.
 constexpr int GuardMilliseconds = 30 * 60 * 1000;
@@ -61,7 +65,8 @@ struct Site : ProgramFolder {
     QString kills = root.filePath(QStringLiteral("kills"));
     LinuxFileSystem files;
     QRandomGenerator random;
-    std::vector<Original> expected; // under the name each must arrive
+    std::vector<Original> expected;   // under the name each must arrive
+    std::set<QByteArray> othersFiles; // names of those that belong to OtherUser
 
     explicit Site(quint32 seed)
         : random(seed) {
@@ -69,10 +74,13 @@ struct Site : ProgramFolder {
     }
 
     // Names of every kind a user drops, a long one too, unique by their
-    // number.
+    // number; every tenth looks like one of the program's own members.
     static QString nameFor(int number) {
         static const std::vector<Original> kinds = variedOriginals();
         const QByteArray n = QByteArray::number(number).rightJustified(5, '0');
+        if (number % 10 == 9)
+            return QString::fromLatin1("RA" + QByteArray::number(number).rightJustified(6, '0')
+                                       + ".r" + char('a' + number % 26));
         return decodeFileName(number % 8 == 7 ? n + QByteArray(170, 'x') + ".long"
                                               : kinds[number % 8].nameBytes + ' ' + n);
     }
@@ -94,12 +102,18 @@ struct Site : ProgramFolder {
     }
 
     // A file appears whole, attributes and all: made aside, then renamed in.
+    // As root, every fifth belongs to another user, and must arrive his.
     bool drop(const Original& file) {
         const QString made = pathIn(staging, file.name());
+        const bool others = ::geteuid() == 0 && expected.size() % 5 == 4;
         if (!writeFile(made, file.content) || !writeAttributes(made, file.attributes)
-            || ::rename(encodeFileName(made).constData(),
-                        encodeFileName(pathIn(in, file.name())).constData())
-                   != 0)
+            || (others && ::chown(encodeFileName(made).constData(), OtherUser, OtherUser) != 0))
+            return false;
+        if (others)
+            othersFiles.insert(file.nameBytes);
+        if (::rename(encodeFileName(made).constData(),
+                     encodeFileName(pathIn(in, file.name())).constData())
+            != 0)
             return false;
         expected.push_back(file);
         return true;
@@ -117,6 +131,8 @@ struct Site : ProgramFolder {
                     : ::unlink(from.constData()))
             != 0)
             return errno == ENOENT;
+        if (rename && othersFiles.erase(file->nameBytes) > 0)
+            othersFiles.insert(file->nameBytes + " (renamed)");
         if (rename)
             file->nameBytes += " (renamed)";
         else
@@ -154,6 +170,17 @@ struct Site : ProgramFolder {
         return count;
     }
 
+    // Empty when every file of another user arrived his.
+    QString checkOwners() const {
+        for (const QByteArray& name : othersFiles) {
+            struct stat status {};
+            const QByteArray path = encodeFileName(pathIn(out, decodeFileName(name)));
+            if (::stat(path.constData(), &status) == 0 && status.st_uid != OtherUser)
+                return QStringLiteral("not the other user's: ") + decodeFileName(name);
+        }
+        return QString();
+    }
+
     bool allDelivered() {
         return std::all_of(expected.begin(), expected.end(), [&](const Original& file) {
             return files.exists(pathIn(out, file.name()));
@@ -183,6 +210,19 @@ private slots:
         const QString wrapper = pathIn(site.home, QStringLiteral("rar"));
         QVERIFY(writeFile(wrapper, killingArchiver(rarPath(), site.kills)));
         QVERIFY(setMode(wrapper, 0755));
+
+        // Links planted by a hostile user: named like the unpacking folders
+        // of the first archives, to a folder of his; and to a file outside.
+        const QString victim = site.root.filePath(QStringLiteral("victim"));
+        QVERIFY(QDir().mkpath(victim) && writeFile(pathIn(victim, QStringLiteral("x")), "x"));
+        QStringList links;
+        for (int n = 1; n <= 5; ++n)
+            links << QStringLiteral(".torvanelo-extract-RA%1").arg(n, 6, 10, QChar(u'0'));
+        for (const QString& link : links)
+            QVERIFY(QFile::link(victim, pathIn(site.middle, link)));
+        QVERIFY(QFile::link(pathIn(victim, QStringLiteral("x")),
+                            pathIn(site.in, QStringLiteral("a link"))));
+        QStringList leftOnTheWay = QStringList{QStringLiteral("a link")} + links;
 
         QProcess program;
         site.start(program);
@@ -242,7 +282,9 @@ private slots:
         QVERIFY(QFile::remove(wrapper));
         QVERIFY(site.writeSettings("Temporisation=1\r\nAutomatique=1\r\nArretAutomatique=1\r\n"));
         QVERIFY(site.run());
-        QCOMPARE(site.checkDelivered(site.expected), QString());
+        QCOMPARE(site.checkDelivered(site.expected, leftOnTheWay), QString());
+        QCOMPARE(site.checkOwners(), QString());
+        QCOMPARE(entryNames(victim), QStringList{QStringLiteral("x")});
         const int kills = int(readFile(site.kills).value_or(QByteArray()).count('\n'));
         qInfo("soak: %d files delivered, %d archiver runs killed", int(site.expected.size()),
               kills);
