@@ -12,6 +12,8 @@
 #include "Settings.h"
 #include "Texts.h"
 
+#include <QRandomGenerator>
+
 #include <cstdio>
 
 namespace torvanelo {
@@ -301,10 +303,8 @@ bool FileProcessor::CompressFile(const PairPaths& paths, const QString& name) {
     if (m_files.isHidden(archivePath) && !m_files.setHidden(archivePath, false))
         return false;
 
-    const bool moved = moveFile(archivePath, targetPath, Replace::No);
-    writeCounter(*number);
     // An archive left in the source folder is moved through by the next scan.
-    if (!moved)
+    if (!moveNumberedArchive(archivePath, targetPath, *number))
         return false;
     ++m_counts.FilesCompressed;
     journalFile(QStringLiteral("Rar"), from, targetPath);
@@ -324,14 +324,19 @@ bool FileProcessor::passArchiveThrough(const PairPaths& paths, const QString& na
             return false;
         to = paths.TargetPrefix + ArchiveBaseName(m_settings.CompressedPrefix, *number)
              + ArchiveExtension;
-        const bool moved = moveFile(from, to, Replace::No);
-        writeCounter(*number);
-        if (!moved)
+        if (!moveNumberedArchive(from, to, *number))
             return false;
     }
     ++m_counts.FilesCompressed;
     journalFile(QStringLiteral("Rar"), from, to);
     return true;
+}
+
+bool FileProcessor::moveNumberedArchive(const QString& from, const QString& to, qint32 number) {
+    const bool moved = moveFile(from, to, Replace::No);
+    // Taken once the archive was made, whether it reached the target or not.
+    writeCounter(number);
+    return moved;
 }
 
 bool FileProcessor::UncompressFile(const PairPaths& paths, const QString& name) {
@@ -366,11 +371,14 @@ std::unique_ptr<HeldFolder> FileProcessor::takeWorkFolder(const PairPaths& paths
                                                           const QString& baseName) {
     // Made here and held from birth; an earlier one of ours is emptied and
     // used again. Anything else under the name (a planted link, someone
-    // else's folder) is left alone, and the next name is tried, so that it
-    // cannot hold the archive back either.
+    // else's folder) is left alone, and names no one can foresee are tried
+    // next, so that what was planted cannot hold the archive back either.
     for (int n = 1; n <= WorkFolderNamesTried; ++n) {
-        const QString path = paths.SourcePrefix + WorkFolderName(baseName)
-                             + (n == 1 ? QString() : QStringLiteral("-") + QString::number(n));
+        const QString path =
+            paths.SourcePrefix + WorkFolderName(baseName)
+            + (n == 1 ? QString()
+                      : QStringLiteral("-%1").arg(QRandomGenerator::system()->generate(), 8, 16,
+                                                  QChar(u'0')));
         if (auto work = m_files.makePrivateFolder(path))
             return work;
         if (auto work = m_files.openPrivateFolder(path))

@@ -103,6 +103,7 @@ private:
     QString giveBackName(const QString& folderPrefix, const QString& dataPath, const QString& name);
     std::optional<qint32> takeArchiveNumber(const PairPaths& paths, const QString& prefix);
     bool passArchiveThrough(const PairPaths& paths, const QString& name);
+    bool moveNumberedArchive(const QString& from, const QString& to, qint32 number);
     std::unique_ptr<HeldFolder> takeWorkFolder(const PairPaths& paths, const QString& baseName);
     bool deliverExtracted(const PairPaths& paths, HeldFolder& workFolder,
                           const QString& archivePath);

@@ -38,13 +38,30 @@ struct ProgramFolder {
         return '"' + HexEncode(toUtf16Le(path)).toLatin1() + '"';
     }
 
-    // The pair file and the parameters file, with these [Configuration] lines.
+    struct Pair {
+        QString source;
+        QString target;
+        bool uncompress = false;
+    };
+
+    // The pair file and the parameters file for any pairs, with these
+    // [Configuration] lines and any further sections.
+    bool writePairs(const std::vector<Pair>& pairs, const QByteArray& configuration,
+                    const QByteArray& sections = {}) const {
+        QByteArray list;
+        QByteArray ini = "[Configuration]\r\n" + configuration + sections;
+        for (std::size_t n = 0; n < pairs.size(); ++n) {
+            list += pairField(pairs[n].source) + ',' + pairField(pairs[n].target) + "\r\n";
+            if (pairs[n].uncompress)
+                ini += "[Rar_" + QByteArray::number(qsizetype(n + 1)) + "]\r\nRar=1\r\n";
+        }
+        return writeFile(pathIn(home, QStringLiteral("Torvanelo.w")), list)
+               && writeFile(pathIn(home, QStringLiteral("Torvanelo.ini")), ini);
+    }
+
+    // The chained pairs, with these [Configuration] lines.
     bool writeSettings(const QByteArray& configuration) const {
-        return writeFile(pathIn(home, QStringLiteral("Torvanelo.w")),
-                         pairField(in) + ',' + pairField(middle) + "\r\n" + pairField(middle) + ','
-                             + pairField(out) + "\r\n")
-               && writeFile(pathIn(home, QStringLiteral("Torvanelo.ini")),
-                            "[Configuration]\r\n" + configuration + "[Rar_2]\r\nRar=1\r\n");
+        return writePairs({{in, middle}, {middle, out, true}}, configuration);
     }
 
     bool plantAll(const std::vector<Original>& originals) const {
@@ -89,11 +106,16 @@ struct ProgramFolder {
             program.start(command, arguments);
     }
 
-    // Runs the program to its end: its error output when it ended normally
-    // with this status; otherwise nullopt, its error output shown.
-    std::optional<QString> run(int status = 0, const QProcessEnvironment& extra = {}) const {
+    // Runs the program to its end (through a launcher such as setpriv when
+    // given): its error output when it ended normally with this status;
+    // otherwise nullopt, its error output shown.
+    std::optional<QString> run(int status = 0, const QProcessEnvironment& extra = {},
+                               const QStringList& launcher = {}) const {
         QProcess program;
-        start(program, extra);
+        if (launcher.isEmpty())
+            start(program, extra);
+        else
+            start(program, extra, launcher.first(), launcher.mid(1) + QStringList{this->program});
         const bool ended = program.waitForFinished(-1)
                            && program.exitStatus() == QProcess::NormalExit
                            && program.exitCode() == status;

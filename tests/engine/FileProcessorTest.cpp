@@ -8,6 +8,7 @@
 #include "FaultyFileSystem.h"
 #include "PassSummary.h"
 #include "SettingsStore.h"
+#include "TestArchives.h"
 #include "TestRegistry.h"
 #include "linux/LinuxProcessRunner.h"
 
@@ -91,33 +92,6 @@ struct Chain {
         return QString();
     }
 };
-
-// Hidden data and name files (none when nameFile is empty), as an
-// interrupted compression leaves them and as the archiver packs them.
-bool plantHidden(const QString& folder, const QString& base, const Original& data,
-                 const std::optional<QByteArray>& nameFile) {
-    LinuxFileSystem files;
-    const QString dataPath = pathIn(folder, base + u".rr"_s);
-    const QString namePath = pathIn(folder, base + u".rn"_s);
-    return writeFile(dataPath, data.content) && writeAttributes(dataPath, data.attributes)
-           && files.setHidden(dataPath, true)
-           && (!nameFile
-               || (files.writeFile(namePath, *nameFile) && files.setHidden(namePath, true)));
-}
-
-// An archive made by the real archiver, for hostile name files.
-bool makeArchive(const QString& folder, const QByteArray& data,
-                 const std::optional<QByteArray>& nameFile) {
-    QTemporaryDir staging;
-    LinuxProcessRunner runner;
-    QStringList arguments = CompressArguments(staging.path() + u'/', u"RA000001"_s);
-    if (!nameFile)
-        arguments.removeAt(arguments.indexOf(staging.filePath(u"RA000001.rn"_s)));
-    return plantHidden(staging.path(), u"RA000001"_s, {"", data, {}}, nameFile)
-           && runner.RunProgramAndWait(arguments, RunOptions{})
-           && LinuxFileSystem().move(staging.filePath(u"RA000001.rar"_s),
-                                     at(folder, "RA000001.rar"), Replace::No);
-}
 
 // The stages of the fault walk: the compression, the compression with an
 // archiver that writes nothing or keeps its inputs, the uncompression.
@@ -272,7 +246,7 @@ private slots:
         // names (".", "..") by itself.
         QCOMPARE(ReadNameFile(nameFile.value_or("")).has_value(), !name.isEmpty());
         Chain chain;
-        QVERIFY(makeArchive(chain.middle, "payload", nameFile));
+        QVERIFY(makeArchive(chain.middle, u"RA000001"_s, {"", "payload", {}}, nameFile));
         const auto archive = readFile(at(chain.middle, "RA000001.rar"));
         QCOMPARE(chain.uncompress(u"RA000001.rar"_s), !name.isEmpty());
         if (!name.isEmpty()) {
