@@ -8,6 +8,8 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6svg6 qt6-svg-dev
     qt6-translations-l10n
     zlib1g-dev libarchive-dev
+    # rar is linked against musl, whose start-up is several times faster.
+    musl-dev
     attr libarchive-tools
     dbus
 )
