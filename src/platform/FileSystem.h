@@ -120,10 +120,10 @@ public:
     // Creates or replaces a small file with the given content, flushed to
     // disk before the call returns true.
     virtual bool writeFile(const QString& path, const QByteArray& content) = 0;
-    // Creates a new small file that carries the hidden mark from the first
-    // moment it has its name: written and marked under a temporary name,
-    // flushed, renamed into place without replacing anything, and the folder
-    // flushed. False when the name is taken.
+    // Creates a new small file that carries the hidden mark and its whole
+    // content from the first moment it has its name: written and marked
+    // unnamed, put in place without replacing anything, then flushed with
+    // its folder before the call returns true. False when the name is taken.
     virtual bool createHidden(const QString& path, const QByteArray& content) = 0;
     // Appends bytes to a file, creating it when missing.
     virtual bool appendToFile(const QString& path, const QByteArray& content) = 0;

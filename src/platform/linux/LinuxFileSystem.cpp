@@ -746,9 +746,15 @@ bool LinuxFileSystem::createHidden(const QString& path, const QByteArray& conten
         return false;
     const int folder = parent->first.get();
     TemporaryFile temporary(folder, parent->second);
+    // Flushed once it has its name: a journalling file system then puts the
+    // content, the mark and the new entry on disk in one commit, and the
+    // folder's flush finds nothing left to write. Complete before it is
+    // named, so a kill never leaves a part; a power cut before the flush can
+    // leave a lone name file, which the next scan removes as it does any
+    // name file without its data file.
     return temporary.created() && xattr::setHiddenMark(temporary.fd(), true)
            && writeAll(temporary.fd(), content.constData(), size_t(content.size()))
-           && ::fdatasync(temporary.fd()) == 0 && temporary.renameTo(parent->second, Replace::No)
+           && temporary.renameTo(parent->second, Replace::No) && ::fsync(temporary.fd()) == 0
            && temporary.close() && (::fsync(folder) == 0 || errno == EINVAL);
 }
 
