@@ -32,6 +32,11 @@ constexpr int NameVariantsTried = 100;
 // Names of an unpacking folder tried past what others put in its way.
 constexpr int WorkFolderNamesTried = 8;
 
+// A dash and eight hex digits from the system's random source.
+QString unforeseeableSuffix() {
+    return QStringLiteral("-%1").arg(QRandomGenerator::system()->generate(), 8, 16, QChar(u'0'));
+}
+
 } // namespace
 
 FileProcessor::FileProcessor(FileSystem& files, ProcessRunner& runner, ArchiveCounter& counter,
@@ -374,11 +379,8 @@ std::unique_ptr<HeldFolder> FileProcessor::takeWorkFolder(const PairPaths& paths
     // else's folder) is left alone, and names no one can foresee are tried
     // next, so that what was planted cannot hold the archive back either.
     for (int n = 1; n <= WorkFolderNamesTried; ++n) {
-        const QString path =
-            paths.SourcePrefix + WorkFolderName(baseName)
-            + (n == 1 ? QString()
-                      : QStringLiteral("-%1").arg(QRandomGenerator::system()->generate(), 8, 16,
-                                                  QChar(u'0')));
+        const QString path = paths.SourcePrefix + WorkFolderName(baseName)
+                             + (n == 1 ? QString() : unforeseeableSuffix());
         if (auto work = m_files.makePrivateFolder(path))
             return work;
         if (auto work = m_files.openPrivateFolder(path))
